@@ -1,0 +1,121 @@
+#include "lease/LeaseQuery.h"
+
+#include "lease/AddressFormat.h"
+#include "lease/ConsoleLine.h"
+#include "lease/DhcpArrays.h"
+#include "lease/SystemErrorText.h"
+#include "platform/DhcpApi.h"
+#include "platform/TextEncoding.h"
+
+namespace lease {
+namespace {
+
+void WriteErrorLine(std::uint32_t status) {
+  WriteConsoleLine("\r\nError: " + SystemErrorText(status));
+}
+
+// 259 only says that there is nothing (more) to enumerate; a server with no subnets or a subnet
+// with no clients answers so, and neither is an error.
+void ReportEnumerationEnd(std::uint32_t status) {
+  if (status != dhcp_status::kNoMoreItems) {
+    WriteErrorLine(status);
+  }
+}
+
+_DHCPUnit RecordOf(const DHCP_CLIENT_INFO& client) {
+  _DHCPUnit unit;
+  const DHCP_BINARY_DATA& hardware = client.ClientHardwareAddress;
+  unit.MacAddress =
+      FormatHardwareAddress(hardware.Data != nullptr ? hardware.DataLength : 0, hardware.Data);
+  if (client.ClientName != nullptr) {
+    unit.HostName = platform::NarrowFromWide(client.ClientName);
+    // Servers store fully qualified names with the root's full stop; the inventory wants one off.
+    if (!unit.HostName.empty() && unit.HostName.back() == '.') {
+      unit.HostName.pop_back();
+    }
+  }
+  unit.IpAddress = FormatIpAddress(client.ClientIpAddress);
+  return unit;
+}
+
+std::uint32_t AppendClients(const DHCP_CLIENT_INFO_ARRAY& clients, LeaseList& leases) {
+  if (clients.Clients == nullptr) {
+    return 0;
+  }
+  std::uint32_t appended = 0;
+  for (std::uint32_t i = 0; i < clients.NumElements; ++i) {
+    if (clients.Clients[i] != nullptr) {
+      leases.push_back(RecordOf(*clients.Clients[i]));
+      ++appended;
+    }
+  }
+  return appended;
+}
+
+// A server caps each answer and signals the rest with 234, so the subnet is read batch after
+// batch until the server says it is complete; a batch that brings nothing cannot move on.
+int ReadSubnetClients(char16_t* server, DHCP_IP_ADDRESS subnet, LeaseList& leases) {
+  WriteConsoleLine("Reading position: " + FormatIpAddress(subnet));
+  DHCP_RESUME_HANDLE resume = 0;
+  int added = 0;
+  for (;;) {
+    DHCP_CLIENT_INFO_ARRAY* answer = nullptr;
+    std::uint32_t read = 0;
+    std::uint32_t total = 0;
+    std::uint32_t status = DhcpEnumSubnetClients(server, subnet, &resume, kDhcpPreferredMaximum,
+                                                 &answer, &read, &total);
+    DhcpClientArrayPtr clients(answer);
+    if (status != dhcp_status::kSuccess && status != dhcp_status::kMoreData) {
+      ReportEnumerationEnd(status);
+      return added;
+    }
+    std::uint32_t batch = clients ? AppendClients(*clients, leases) : 0;
+    added += static_cast<int>(batch);
+    if (status != dhcp_status::kMoreData || batch == 0) {
+      return added;
+    }
+  }
+}
+
+}  // namespace
+
+int QueryServer(const std::string& server, LeaseList& leases) {
+  std::u16string wideServer = platform::WideFromNarrow(server);
+  char16_t* serverName = wideServer.data();
+
+  std::uint32_t major = 0;
+  std::uint32_t minor = 0;
+  std::uint32_t status = DhcpGetVersion(serverName, &major, &minor);
+  if (status != dhcp_status::kSuccess) {
+    WriteErrorLine(status);
+    return 0;
+  }
+
+  int added = 0;
+  DHCP_RESUME_HANDLE resume = 0;
+  for (;;) {
+    DHCP_IP_ARRAY* answer = nullptr;
+    std::uint32_t read = 0;
+    std::uint32_t total = 0;
+    std::uint32_t batchStatus =
+        DhcpEnumSubnets(serverName, &resume, kDhcpPreferredMaximum, &answer, &read, &total);
+    DhcpIpArrayPtr subnets(answer);
+    if (!subnets) {
+      ReportEnumerationEnd(batchStatus);
+      break;
+    }
+    auto count = static_cast<std::int32_t>(subnets->NumElements);
+    WriteConsoleLine("DHCP Subnet number = " + std::to_string(count));
+    if (count > 0 && subnets->Elements != nullptr) {
+      for (std::int32_t i = 0; i < count; ++i) {
+        added += ReadSubnetClients(serverName, subnets->Elements[i], leases);
+      }
+    }
+    if (batchStatus != dhcp_status::kMoreData || count <= 0) {
+      break;
+    }
+  }
+  return added;
+}
+
+}  // namespace lease

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <string>
+
+#include "lease/LeaseRecord.h"
+
+namespace lease {
+
+// Saves the leases as "# Name;IP;MAC" and one "host;ip;mac" line per lease, each ending in
+// CR LF; returns the number of lease lines saved (0 when the file could not be written).
+int SaveAsText(const std::string& fileName, const LeaseList& leases);
+
+}  // namespace lease

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// Called first thing by the entry point, with what the system passed to it.
+void RememberProgramArguments(int argc, char** argv);
+
+// The command-line arguments after the program's own name, split by the platform's rules.
+std::vector<std::string> ProgramArguments();
+
+// The program's file name without its directory, as the failure report names the module.
+std::string ProgramFileName();
+
+// Where the result file goes when the user takes the default.
+const char* DefaultResultFileName();
+
+}  // namespace platform
