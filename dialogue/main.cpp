@@ -7,7 +7,7 @@
 
 // Nothing else catches a failure: one that escapes ends the run with a report and status 1.
 int main(int argc, char** argv) {
-  platform::RememberProgramArguments(argc, argv);
+  platform::PrepareProcess(argc, argv);
   try {
     dialogue::RunDialogue();
     return 0;

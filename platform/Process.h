@@ -5,8 +5,9 @@
 
 namespace platform {
 
-// Called first thing by the entry point, with what the system passed to it.
-void RememberProgramArguments(int argc, char** argv);
+// Called first thing by the entry point, with what the system passed to it: remembers the
+// arguments and makes a broken standard output a write error instead of a silent end.
+void PrepareProcess(int argc, char** argv);
 
 // The command-line arguments after the program's own name, split by the platform's rules.
 std::vector<std::string> ProgramArguments();

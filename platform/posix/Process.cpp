@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <climits>
+#include <csignal>
 
 namespace platform {
 namespace {
@@ -24,7 +25,9 @@ std::string WithoutDirectory(const std::string& path) {
 
 }  // namespace
 
-void RememberProgramArguments(int argc, char** argv) {
+void PrepareProcess(int argc, char** argv) {
+  // A closed pipe on standard output must end in the failure report, not in SIGPIPE.
+  std::signal(SIGPIPE, SIG_IGN);
   auto& arguments = RememberedArguments();
   arguments.clear();
   // An empty argument is not counted, as the Windows rules skip an empty quoted one.

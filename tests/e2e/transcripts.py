@@ -1,0 +1,168 @@
+"""The program's test build, run with piped answers against scripted DHCP servers: its whole
+standard output is compared byte for byte with the expected transcript (banner line aside)."""
+
+import os
+import re
+import subprocess
+import tempfile
+import unittest
+
+BUILD = os.environ.get("LEASEDUMP_BUILD_DIR", "build")
+FAKE_PROGRAM = os.path.join(BUILD, "leasedump-fake")
+REAL_PROGRAM = os.path.join(BUILD, "leasedump")
+
+DESCRIPTION = (
+    "Query MAC addresses, IP addresses, etc. from win32 DHCP server. Querid entris are saved to "
+    "an XML file which can be opened with Corvitt. It's recommended that run this tool under the "
+    "DHCP server or a domain member computer.")
+
+
+def introduction():
+    return ["", None, "", DESCRIPTION, "",
+            "Enter DHCP server address (127.0.0.1 by default):",
+            "Enter one file name to save the query data (DHCP.xml by default):"]
+
+
+def ending(count, server):
+    return ["", "", f"Queried {count} entries from server {server}.", "", "Press any key to exit"]
+
+
+class Run:
+    def __init__(self, completed):
+        self.status = completed.returncode
+        self.stdout = completed.stdout
+        self.stderr = completed.stderr
+
+
+def run_fake(scenario, answers, arguments=(), cwd=None, **options):
+    with tempfile.NamedTemporaryFile("w", suffix=".scenario", delete=False) as file:
+        file.write(scenario)
+    try:
+        env = dict(os.environ, LEASEDUMP_FAKE_SCENARIO=file.name)
+        completed = subprocess.run([os.path.abspath(FAKE_PROGRAM), *arguments], input=answers,
+                                   capture_output=True, env=env, cwd=cwd, timeout=20, **options)
+        return Run(completed)
+    finally:
+        os.unlink(file.name)
+
+
+class TranscriptTest(unittest.TestCase):
+    def assertTranscript(self, run, expected_lines):
+        """Every line ends in CR LF; the banner line (None) may say anything."""
+        self.assertEqual(run.stderr, b"", "the run wrote to standard error or leaked API blocks")
+        self.assertEqual(run.status, 0)
+        text = run.stdout.decode("utf-8", "surrogateescape")
+        self.assertTrue(text.endswith("\r\n"), repr(text[-40:]))
+        lines = text[:-2].split("\r\n")
+        self.assertEqual(len(lines), len(expected_lines), "\n".join(lines))
+        for number, (line, expected) in enumerate(zip(lines, expected_lines)):
+            if expected is None:
+                self.assertNotEqual(line.strip(), "", "the banner line is empty")
+            else:
+                self.assertEqual(line, expected, f"line {number}")
+
+
+NORMAL_SERVER = """
+version 0
+subnets 0 10.1.2.0 10.2.0.0
+clients 10.1.2.0 0
+lease 10.1.2.10 00:16:3e:00:00:01 pc1.corp.example.
+lease 10.1.2.11 - %null
+clients 10.2.0.0 0
+lease 10.2.0.5 00:16:3e:00:00:03 a&b<c>"d'e
+"""
+
+
+class DialogueTranscripts(TranscriptTest):
+    def test_normal_run(self):
+        with tempfile.TemporaryDirectory() as directory:
+            run = run_fake(NORMAL_SERVER, b"10.0.0.5\nout.xml\n", cwd=directory)
+            self.assertTranscript(run, introduction() + [
+                "DHCP Subnet number = 2",
+                "Reading position: 10.1.2.0",
+                "Reading position: 10.2.0.0",
+            ] + ending(3, "10.0.0.5"))
+
+    def test_failed_version_call(self):
+        run = run_fake("version 1722\nsubnets 0 10.1.2.0\n", b"\n\n")
+        self.assertTranscript(run, introduction() + [
+            "", "Error: The RPC server is unavailable",
+        ] + ending(0, "127.0.0.1"))
+
+    def test_two_subnet_batches_and_a_continued_client_enumeration(self):
+        scenario = """
+subnets 234 10.1.2.0
+subnets 0 10.3.0.0
+clients 10.1.2.0 234
+lease 10.1.2.10 00:16:3e:00:00:01 first
+clients 10.1.2.0 0
+lease 10.1.2.11 00:16:3e:00:00:02 second
+clients 10.3.0.0 5
+"""
+        run = run_fake(scenario, b"dhcp1\n\n")
+        self.assertTranscript(run, introduction() + [
+            "DHCP Subnet number = 1",
+            "Reading position: 10.1.2.0",
+            "DHCP Subnet number = 1",
+            "Reading position: 10.3.0.0",
+            "", "Error: Access is denied",
+        ] + ending(2, "dhcp1"))
+
+    def test_empty_and_blank_answers_take_the_defaults(self):
+        for answers in (b"\n\n", b" \t \n\t\t  \n", b"\r\n\r\n"):
+            with self.subTest(answers=answers):
+                run = run_fake(NORMAL_SERVER, answers)
+                self.assertIn(b"Queried 3 entries from server 127.0.0.1.\r\n", run.stdout)
+                self.assertEqual(run.status, 0)
+
+    def test_answers_are_trimmed_before_use(self):
+        run = run_fake(NORMAL_SERVER, b"  10.0.0.5  \n")
+        self.assertIn(b"\r\nQueried 3 entries from server 10.0.0.5.\r\n", run.stdout)
+
+    def test_input_that_ends_early_gives_empty_answers(self):
+        cases = {
+            "no input at all": (b"", "127.0.0.1"),
+            "a first answer without its line end": (b"10.0.0.9", "10.0.0.9"),
+        }
+        for name, (answers, server) in cases.items():
+            with self.subTest(name):
+                run = run_fake("version 0\n", answers)
+                self.assertTranscript(run, introduction() + ending(0, server))
+
+    def test_closed_standard_input_does_not_hang(self):
+        run = run_fake("version 0\n", None, stdin=subprocess.DEVNULL,
+                       preexec_fn=lambda: os.close(0))
+        self.assertTranscript(run, introduction() + ending(0, "127.0.0.1"))
+
+
+class FailureReport(unittest.TestCase):
+    REPORT = re.compile(rb"Exception EInOutError in module leasedump at [0-9A-F]{16}\.\r\n"
+                        rb"(.*)\r\n\r\n", re.S)
+
+    def run_with_stdout(self, stdout):
+        return subprocess.run([REAL_PROGRAM], stdin=subprocess.DEVNULL, stdout=stdout,
+                              stderr=subprocess.PIPE, timeout=20)
+
+    def test_full_device_on_standard_output(self):
+        with open("/dev/full", "wb") as full:
+            completed = self.run_with_stdout(full)
+        self.assertEqual(completed.returncode, 1)
+        match = self.REPORT.fullmatch(completed.stderr)
+        self.assertIsNotNone(match, completed.stderr)
+        self.assertEqual(match.group(1), b"Disk full.")
+
+    def test_closed_pipe_on_standard_output(self):
+        reader, writer = os.pipe()
+        os.close(reader)
+        try:
+            completed = self.run_with_stdout(writer)
+        finally:
+            os.close(writer)
+        self.assertEqual(completed.returncode, 1)
+        match = self.REPORT.fullmatch(completed.stderr)
+        self.assertIsNotNone(match, completed.stderr)
+        self.assertEqual(match.group(1), b"I/O error 32.")
+
+
+if __name__ == "__main__":
+    unittest.main()

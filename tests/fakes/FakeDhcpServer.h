@@ -1,0 +1,73 @@
+#pragma once
+
+// A scripted DHCP server behind the DHCP API, linked in place of the real one. Each call serves
+// the next scripted answer; every block it hands out is tracked so that tests can prove that the
+// caller freed each one exactly once.
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/DhcpApi.h"
+
+namespace fake_dhcp {
+
+struct Lease {
+  DHCP_IP_ADDRESS ip = 0;
+  std::vector<std::uint8_t> hardware;
+  std::optional<std::u16string> name;  // nothing: a null ClientName
+};
+
+// One answer of DhcpEnumSubnets; the resume handle counts the answers served.
+struct SubnetBatch {
+  std::uint32_t status = 0;
+  bool withArray = true;
+  std::vector<DHCP_IP_ADDRESS> subnets;
+};
+
+// One answer of DhcpEnumSubnetClients for one subnet.
+struct ClientBatch {
+  std::uint32_t status = 0;
+  bool withArray = true;
+  std::vector<Lease> leases;
+};
+
+// Calls beyond the scripted batches answer 259 (no more items) without an array; a subnet
+// without any scripted batch answers 0 with an empty array.
+struct Scenario {
+  std::uint32_t versionStatus = 0;
+  std::vector<SubnetBatch> subnetBatches;
+  std::map<DHCP_IP_ADDRESS, std::vector<ClientBatch>> clientBatches;
+};
+
+struct Call {
+  std::string function;
+  std::u16string server;
+  DHCP_IP_ADDRESS subnet = 0;
+  DHCP_RESUME_HANDLE resumeHandle = 0;
+  std::uint32_t preferredMaximum = 0;
+};
+
+void SetScenario(Scenario scenario);
+const std::vector<Call>& Calls();
+
+std::size_t LiveBlocks();
+// Frees of a pointer that was not a live block: a double free or a foreign pointer.
+std::size_t BadFrees();
+
+// The scenario file format, one item per line ('#' starts a comment line):
+//   version STATUS
+//   subnets STATUS none | subnets STATUS [A.B.C.D ...]
+//   clients A.B.C.D STATUS [none]           starts a batch for that subnet
+//   lease A.B.C.D HEX:BYTES|- [NAME...]      NAME is the rest of the line, UTF-8; %null for none
+// Throws std::runtime_error naming the line for anything it cannot read.
+Scenario ParseScenario(std::string_view text);
+
+// The environment variable naming the scenario file of the program's test build.
+inline constexpr const char* kScenarioVariable = "LEASEDUMP_FAKE_SCENARIO";
+
+}  // namespace fake_dhcp

@@ -1,0 +1,203 @@
+#include "lease/LeaseQuery.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/fakes/FakeDhcpServer.h"
+#include "tests/support/StdoutCapture.h"
+
+namespace {
+
+using fake_dhcp::ClientBatch;
+using fake_dhcp::Lease;
+using fake_dhcp::Scenario;
+using fake_dhcp::SubnetBatch;
+
+constexpr DHCP_IP_ADDRESS kSubnetA = 0x0A010200;  // 10.1.2.0
+constexpr DHCP_IP_ADDRESS kSubnetB = 0x0A020000;  // 10.2.0.0
+constexpr DHCP_IP_ADDRESS kSubnetC = 0x0A030000;  // 10.3.0.0
+
+Lease LeaseOf(DHCP_IP_ADDRESS ip, std::optional<std::u16string> name = u"host",
+              std::vector<std::uint8_t> hardware = {0x00, 0x16, 0x3E, 0x00, 0x00, 0x01}) {
+  return Lease{ip, std::move(hardware), std::move(name)};
+}
+
+struct QueryRun {
+  int count = 0;
+  std::string console;
+  lease::LeaseList leases;
+};
+
+class LeaseQuery : public ::testing::Test {
+ protected:
+  QueryRun Run(Scenario scenario, const std::string& server = "127.0.0.1") {
+    fake_dhcp::SetScenario(std::move(scenario));
+    QueryRun run;
+    test_support::StdoutCapture capture;
+    run.count = lease::QueryServer(server, run.leases);
+    run.console = capture.Text();
+    return run;
+  }
+
+  static std::vector<DHCP_RESUME_HANDLE> ResumeHandlesOf(const std::string& function) {
+    std::vector<DHCP_RESUME_HANDLE> handles;
+    for (const fake_dhcp::Call& call : fake_dhcp::Calls()) {
+      if (call.function == function) {
+        handles.push_back(call.resumeHandle);
+      }
+    }
+    return handles;
+  }
+
+  // Whatever the path, every block the API handed out goes back exactly once.
+  void TearDown() override {
+    EXPECT_EQ(fake_dhcp::LiveBlocks(), 0u);
+    EXPECT_EQ(fake_dhcp::BadFrees(), 0u);
+  }
+};
+
+TEST_F(LeaseQuery, FailedVersionCallEndsTheQueryWithOneErrorLine) {
+  Scenario scenario;
+  scenario.versionStatus = 1722;
+  scenario.subnetBatches = {{0, true, {kSubnetA}}};
+  QueryRun run = Run(scenario);
+  EXPECT_EQ(run.console, "\r\nError: The RPC server is unavailable\r\n");
+  EXPECT_EQ(run.count, 0);
+  EXPECT_EQ(fake_dhcp::Calls().size(), 1u);
+}
+
+TEST_F(LeaseQuery, ReadsEverySubnetInServerOrder) {
+  Scenario scenario;
+  scenario.subnetBatches = {{0, true, {kSubnetA, kSubnetB}}};
+  scenario.clientBatches[kSubnetA] = {{0, true, {LeaseOf(0x0A01020A, u"pc1"), LeaseOf(0x0A01020B)}}};
+  scenario.clientBatches[kSubnetB] = {{0, true, {LeaseOf(0x0A020005, u"pc3")}}};
+  QueryRun run = Run(scenario, "dhcp-\xc3\xbc");
+
+  EXPECT_EQ(run.console,
+            "DHCP Subnet number = 2\r\n"
+            "Reading position: 10.1.2.0\r\n"
+            "Reading position: 10.2.0.0\r\n");
+  EXPECT_EQ(run.count, 3);
+  ASSERT_EQ(run.leases.size(), 3u);
+  EXPECT_EQ(run.leases[0].HostName, "pc1");
+  EXPECT_EQ(run.leases[0].IpAddress, "10.1.2.10");
+  EXPECT_EQ(run.leases[0].MacAddress, "00-16-3E-00-00-01");
+  EXPECT_EQ(run.leases[2].IpAddress, "10.2.0.5");
+  for (const fake_dhcp::Call& call : fake_dhcp::Calls()) {
+    EXPECT_EQ(call.server, u"dhcp-\u00fc");
+    if (call.function != "DhcpGetVersion") {
+      EXPECT_EQ(call.preferredMaximum, 0xFFFFFFFFu);
+    }
+  }
+}
+
+TEST_F(LeaseQuery, ConvertsNamesAndHardwareAddressesOfEveryShape) {
+  std::vector<std::uint8_t> sixteen(16, 0xAB);
+  Scenario scenario;
+  scenario.subnetBatches = {{0, true, {kSubnetA}}};
+  scenario.clientBatches[kSubnetA] = {{0,
+                                       true,
+                                       {LeaseOf(1, u"pc.example."), LeaseOf(2, u"two.."),
+                                        LeaseOf(3, u"."), LeaseOf(4, std::nullopt),
+                                        LeaseOf(5, u"", {}), LeaseOf(6, u"\u00e9t\u00e9", sixteen)}}};
+  QueryRun run = Run(scenario);
+  ASSERT_EQ(run.leases.size(), 6u);
+  EXPECT_EQ(run.leases[0].HostName, "pc.example");
+  EXPECT_EQ(run.leases[1].HostName, "two.");
+  EXPECT_EQ(run.leases[2].HostName, "");
+  EXPECT_EQ(run.leases[3].HostName, "");
+  EXPECT_EQ(run.leases[4].MacAddress, "");
+  EXPECT_EQ(run.leases[5].HostName, "\xc3\xa9t\xc3\xa9");
+  EXPECT_EQ(run.leases[5].MacAddress, "AB-AB-AB-AB-AB-AB-AB-AB-AB-AB-AB-AB-AB-AB-AB-AB");
+}
+
+TEST_F(LeaseQuery, WritesOneSubnetLinePerBatchAndSumsTheBatches) {
+  Scenario scenario;
+  scenario.subnetBatches = {{234, true, {kSubnetA}}, {0, true, {kSubnetB, kSubnetC}}};
+  scenario.clientBatches[kSubnetA] = {{0, true, {LeaseOf(1)}}};
+  scenario.clientBatches[kSubnetC] = {{0, true, {LeaseOf(2), LeaseOf(3)}}};
+  QueryRun run = Run(scenario);
+  EXPECT_EQ(run.console,
+            "DHCP Subnet number = 1\r\n"
+            "Reading position: 10.1.2.0\r\n"
+            "DHCP Subnet number = 2\r\n"
+            "Reading position: 10.2.0.0\r\n"
+            "Reading position: 10.3.0.0\r\n");
+  EXPECT_EQ(run.count, 3);
+  EXPECT_EQ(ResumeHandlesOf("DhcpEnumSubnets"), (std::vector<DHCP_RESUME_HANDLE>{0, 1}));
+}
+
+TEST_F(LeaseQuery, SubnetBatchWithoutArrayEndsTheEnumeration) {
+  Scenario failing;
+  failing.subnetBatches = {{1722, false, {}}};
+  EXPECT_EQ(Run(failing).console, "\r\nError: The RPC server is unavailable\r\n");
+
+  // More data promised but nothing delivered: asking again could only loop.
+  Scenario stuck;
+  stuck.subnetBatches = {{234, false, {}}, {0, true, {kSubnetA}}};
+  EXPECT_EQ(Run(stuck).console, "\r\nError: More data is available\r\n");
+  EXPECT_EQ(ResumeHandlesOf("DhcpEnumSubnets").size(), 1u);
+}
+
+TEST_F(LeaseQuery, NoMoreItemsIsTheEndOfTheListNotAnError) {
+  Scenario noSubnets;  // the first call already answers 259
+  EXPECT_EQ(Run(noSubnets).console, "");
+
+  Scenario afterABatch;
+  afterABatch.subnetBatches = {{234, true, {kSubnetA}}};
+  afterABatch.clientBatches[kSubnetA] = {{259, false, {}}};
+  QueryRun run = Run(afterABatch);
+  EXPECT_EQ(run.console, "DHCP Subnet number = 1\r\nReading position: 10.1.2.0\r\n");
+  EXPECT_EQ(run.count, 0);
+}
+
+TEST_F(LeaseQuery, FailedClientCallSkipsOnlyThatSubnet) {
+  Scenario scenario;
+  scenario.subnetBatches = {{0, true, {kSubnetA, kSubnetB, kSubnetC}}};
+  scenario.clientBatches[kSubnetA] = {{5, true, {LeaseOf(1)}}};  // an array with an error
+  scenario.clientBatches[kSubnetB] = {{20005, false, {}}};
+  scenario.clientBatches[kSubnetC] = {{0, true, {LeaseOf(3)}}};
+  QueryRun run = Run(scenario);
+  EXPECT_EQ(run.console,
+            "DHCP Subnet number = 3\r\n"
+            "Reading position: 10.1.2.0\r\n"
+            "\r\nError: Access is denied\r\n"
+            "Reading position: 10.2.0.0\r\n"
+            "\r\nError: \r\n"
+            "Reading position: 10.3.0.0\r\n");
+  EXPECT_EQ(run.count, 1);
+  EXPECT_EQ(run.leases[0].IpAddress, "0.0.0.3");
+}
+
+TEST_F(LeaseQuery, ContinuesAClientEnumerationUntilTheServerHasSentEverything) {
+  Scenario scenario;
+  scenario.subnetBatches = {{0, true, {kSubnetA}}};
+  scenario.clientBatches[kSubnetA] = {
+      {234, true, {LeaseOf(1), LeaseOf(2)}}, {234, true, {LeaseOf(3)}}, {0, true, {LeaseOf(4)}}};
+  QueryRun run = Run(scenario);
+  EXPECT_EQ(run.count, 4);
+  EXPECT_EQ(run.leases[3].IpAddress, "0.0.0.4");
+  EXPECT_EQ(ResumeHandlesOf("DhcpEnumSubnetClients"), (std::vector<DHCP_RESUME_HANDLE>{0, 1, 2}));
+}
+
+TEST_F(LeaseQuery, KeepsTheBatchesReadBeforeAFailure) {
+  Scenario scenario;
+  scenario.subnetBatches = {{0, true, {kSubnetA}}};
+  scenario.clientBatches[kSubnetA] = {{234, true, {LeaseOf(1), LeaseOf(2)}}, {1460, false, {}}};
+  QueryRun run = Run(scenario);
+  EXPECT_EQ(run.count, 2);
+  EXPECT_EQ(run.console,
+            "DHCP Subnet number = 1\r\nReading position: 10.1.2.0\r\n"
+            "\r\nError: This operation returned because the timeout period expired\r\n");
+}
+
+TEST_F(LeaseQuery, SuccessWithoutAnArrayAddsNothingAndStops) {
+  Scenario scenario;
+  scenario.subnetBatches = {{0, true, {kSubnetA, kSubnetB}}};
+  scenario.clientBatches[kSubnetA] = {{234, false, {}}, {0, true, {LeaseOf(9)}}};
+  scenario.clientBatches[kSubnetB] = {{0, false, {}}};
+  QueryRun run = Run(scenario);
+  EXPECT_EQ(run.count, 0);
+  EXPECT_EQ(ResumeHandlesOf("DhcpEnumSubnetClients").size(), 2u);
+}
+
+}  // namespace

@@ -1,0 +1,100 @@
+#include "lease/TextWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "lease/ResultFile.h"
+#include "tests/support/StdoutCapture.h"
+#include "tests/support/TempDir.h"
+
+namespace {
+
+using lease::LeaseList;
+using test_support::ReadWholeFile;
+
+struct SaveRun {
+  int count = 0;
+  std::string console;
+};
+
+SaveRun Save(const std::string& fileName, const LeaseList& leases) {
+  test_support::StdoutCapture capture;
+  SaveRun run;
+  run.count = lease::SaveAsText(fileName, leases);
+  run.console = capture.Text();
+  return run;
+}
+
+const LeaseList kThreeLeases = {{"pc7", "10.0.0.7", "00-0C-29-AA-BB-CC"},
+                                {"", "10.0.0.8", "00-0C-29-AA-BB-CD"},
+                                {"semi;colon", "10.0.0.9", ""}};
+
+const char kThreeLeasesText[] =
+    "# Name;IP;MAC\r\n"
+    "pc7;10.0.0.7;00-0C-29-AA-BB-CC\r\n"
+    ";10.0.0.8;00-0C-29-AA-BB-CD\r\n"
+    "semi;colon;10.0.0.9;\r\n";
+
+TEST(SaveAsText, WritesTheHeaderAndOneLinePerLeaseByteForByte) {
+  test_support::TempDir dir;
+  std::string path = dir.PathOf("leases.txt");
+  SaveRun run = Save(path, kThreeLeases);
+  EXPECT_EQ(ReadWholeFile(path), kThreeLeasesText);
+  EXPECT_EQ(run.count, 3);
+  EXPECT_EQ(run.console, "Query results have been saved to file " + path + ".\r\n");
+}
+
+TEST(SaveAsText, ReplacesALongerFileWithoutTrace) {
+  test_support::TempDir dir;
+  std::string path = dir.PathOf("leases.txt");
+  test_support::WriteWholeFile(path, std::string(100000, 'x'));
+  Save(path, kThreeLeases);
+  EXPECT_EQ(ReadWholeFile(path), kThreeLeasesText);
+}
+
+TEST(SaveAsText, KeepsEveryLineOfALargeList) {
+  LeaseList leases;
+  std::string expected = "# Name;IP;MAC\r\n";
+  for (int i = 0; i < 30000; ++i) {
+    leases.push_back({"host" + std::to_string(i), "10.0.0." + std::to_string(i % 256), "00-11"});
+    expected += leases.back().HostName + ";" + leases.back().IpAddress + ";00-11\r\n";
+  }
+  test_support::TempDir dir;
+  std::string path = dir.PathOf("large.txt");
+  EXPECT_EQ(Save(path, leases).count, 30000);
+  EXPECT_EQ(ReadWholeFile(path), expected);
+}
+
+TEST(SaveAsText, ReportsAFileThatCannotBeCreatedAndNothingElse) {
+  test_support::TempDir dir;
+  for (const std::string& path : {dir.PathOf("missing/leases.txt"), dir.PathOf("")}) {
+    SaveRun run = Save(path, kThreeLeases);
+    EXPECT_EQ(run.console, "\r\nCannot open file " + path + ".\r\n");
+    EXPECT_EQ(run.count, 0);
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir.PathOf("missing")));
+}
+
+TEST(SaveAsText, NeverReportsAFailedWriteAsSaved) {
+  SaveRun run = Save("/dev/full", kThreeLeases);
+  EXPECT_EQ(run.console, "\r\nCannot write file /dev/full.\r\n");
+  EXPECT_EQ(run.count, 0);
+  EXPECT_TRUE(std::filesystem::exists("/dev/full"));  // a device is never removed
+}
+
+TEST(ResultFile, RemovesAnUnfinishedFileWhenAFailureEscapes) {
+  test_support::TempDir dir;
+  std::string path = dir.PathOf("partial.xml");
+  test_support::StdoutCapture capture;
+  {
+    std::optional<lease::ResultFile> file = lease::ResultFile::Open(path);
+    ASSERT_TRUE(file);
+    file->Write(std::string(1 << 20, 'x'));
+    EXPECT_TRUE(std::filesystem::exists(path));
+  }
+  EXPECT_FALSE(std::filesystem::exists(path));
+  EXPECT_EQ(capture.Text(), "");
+}
+
+}  // namespace
