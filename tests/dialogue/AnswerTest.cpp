@@ -13,7 +13,13 @@ TEST(Answer, TrimsControlBytesAndSpacesAtBothEndsOnly) {
 }
 
 TEST(Answer, KeepsBytesFromDel128Upward) {
-  EXPECT_EQ(TrimmedOrDefault("\x7f" "h\xc3\xa9" "\xa0", "x"), "\x7f" "h\xc3\xa9" "\xa0");
+  EXPECT_EQ(TrimmedOrDefault("\x7f"
+                             "h\xc3\xa9"
+                             "\xa0",
+                             "x"),
+            "\x7f"
+            "h\xc3\xa9"
+            "\xa0");
 }
 
 TEST(Answer, TakesTheDefaultWhenNothingIsLeft) {

@@ -1,0 +1,31 @@
+#include "dialogue/OutputChoice.h"
+
+#include <algorithm>
+#include <string_view>
+
+namespace dialogue {
+namespace {
+
+char AsciiLower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// Only A to Z fold: a locale must not make another byte match.
+bool EqualsIgnoringAsciiCase(std::string_view text, std::string_view lowerCase) {
+  return std::equal(text.begin(), text.end(), lowerCase.begin(), lowerCase.end(),
+                    [](char a, char b) { return AsciiLower(a) == b; });
+}
+
+}  // namespace
+
+OutputForm ChooseOutputForm(const std::vector<std::string>& arguments) {
+  if (arguments.empty()) {
+    return OutputForm::Xml;
+  }
+  if (arguments.size() == 1 && EqualsIgnoringAsciiCase(arguments.front(), "/text")) {
+    return OutputForm::Text;
+  }
+  return OutputForm::Nothing;
+}
+
+}  // namespace dialogue
