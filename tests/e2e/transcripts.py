@@ -8,23 +8,35 @@ import tempfile
 import unittest
 
 BUILD = os.environ.get("LEASEDUMP_BUILD_DIR", "build")
-FAKE_PROGRAM = os.path.join(BUILD, "leasedump-fake")
-REAL_PROGRAM = os.path.join(BUILD, "leasedump")
 
 DESCRIPTION = (
     "Query MAC addresses, IP addresses, etc. from win32 DHCP server. Querid entris are saved to "
     "an XML file which can be opened with Corvitt. It's recommended that run this tool under the "
     "DHCP server or a domain member computer.")
 
+LINUX_ERROR_TEXTS = {
+    5: "Access is denied",
+    1722: "The RPC server is unavailable",
+}
 
-def introduction():
-    return ["", None, "", DESCRIPTION, "",
-            "Enter DHCP server address (127.0.0.1 by default):",
-            "Enter one file name to save the query data (DHCP.xml by default):"]
 
+class LinuxProgram:
+    """How the tests start the program and what differs between platforms. Another platform's
+    suite subclasses it and reuses the test classes below."""
+    default_file = "DHCP.xml"
+    module_name = "leasedump"
 
-def ending(count, server):
-    return ["", "", f"Queried {count} entries from server {server}.", "", "Press any key to exit"]
+    def fake_command(self):
+        return [os.path.abspath(os.path.join(BUILD, "leasedump-fake"))]
+
+    def real_command(self):
+        return [os.path.abspath(os.path.join(BUILD, "leasedump"))]
+
+    def environment(self, scenario_path):
+        return dict(os.environ, LEASEDUMP_FAKE_SCENARIO=scenario_path)
+
+    def error_text(self, code):
+        return LINUX_ERROR_TEXTS[code]
 
 
 class Run:
@@ -34,19 +46,38 @@ class Run:
         self.stderr = completed.stderr
 
 
-def run_fake(scenario, answers, arguments=(), cwd=None, **options):
+def run_fake(program, scenario, answers, arguments=(), cwd=None, **options):
     with tempfile.NamedTemporaryFile("w", suffix=".scenario", delete=False) as file:
         file.write(scenario)
     try:
-        env = dict(os.environ, LEASEDUMP_FAKE_SCENARIO=file.name)
-        completed = subprocess.run([os.path.abspath(FAKE_PROGRAM), *arguments], input=answers,
-                                   capture_output=True, env=env, cwd=cwd, timeout=20, **options)
+        completed = subprocess.run([*program.fake_command(), *arguments], input=answers,
+                                   capture_output=True, env=program.environment(file.name),
+                                   cwd=cwd, timeout=60, **options)
         return Run(completed)
     finally:
         os.unlink(file.name)
 
 
 class TranscriptTest(unittest.TestCase):
+    program = LinuxProgram()
+
+    def run_fake(self, scenario, answers, arguments=(), cwd=None, **options):
+        return run_fake(self.program, scenario, answers, arguments, cwd, **options)
+
+    def introduction(self):
+        return ["", None, "", DESCRIPTION, "",
+                "Enter DHCP server address (127.0.0.1 by default):",
+                "Enter one file name to save the query data "
+                f"({self.program.default_file} by default):"]
+
+    @staticmethod
+    def ending(count, server):
+        return ["", "", f"Queried {count} entries from server {server}.", "",
+                "Press any key to exit"]
+
+    def error_line(self, code):
+        return ["", "Error: " + self.program.error_text(code)]
+
     def assertTranscript(self, run, expected_lines):
         """Every line ends in CR LF; the banner line (None) may say anything."""
         self.assertEqual(run.stderr, b"", "the run wrote to standard error or leaked API blocks")
@@ -76,18 +107,17 @@ lease 10.2.0.5 00:16:3e:00:00:03 a&b<c>"d'e
 class DialogueTranscripts(TranscriptTest):
     def test_normal_run(self):
         with tempfile.TemporaryDirectory() as directory:
-            run = run_fake(NORMAL_SERVER, b"10.0.0.5\nout.xml\n", cwd=directory)
-            self.assertTranscript(run, introduction() + [
+            run = self.run_fake(NORMAL_SERVER, b"10.0.0.5\nout.xml\n", cwd=directory)
+            self.assertTranscript(run, self.introduction() + [
                 "DHCP Subnet number = 2",
                 "Reading position: 10.1.2.0",
                 "Reading position: 10.2.0.0",
-            ] + ending(3, "10.0.0.5"))
+            ] + self.ending(3, "10.0.0.5"))
 
     def test_failed_version_call(self):
-        run = run_fake("version 1722\nsubnets 0 10.1.2.0\n", b"\n\n")
-        self.assertTranscript(run, introduction() + [
-            "", "Error: The RPC server is unavailable",
-        ] + ending(0, "127.0.0.1"))
+        run = self.run_fake("version 1722\nsubnets 0 10.1.2.0\n", b"\n\n")
+        self.assertTranscript(run, self.introduction() + self.error_line(1722) +
+                              self.ending(0, "127.0.0.1"))
 
     def test_two_subnet_batches_and_a_continued_client_enumeration(self):
         scenario = """
@@ -99,24 +129,23 @@ clients 10.1.2.0 0
 lease 10.1.2.11 00:16:3e:00:00:02 second
 clients 10.3.0.0 5
 """
-        run = run_fake(scenario, b"dhcp1\n\n")
-        self.assertTranscript(run, introduction() + [
+        run = self.run_fake(scenario, b"dhcp1\n\n")
+        self.assertTranscript(run, self.introduction() + [
             "DHCP Subnet number = 1",
             "Reading position: 10.1.2.0",
             "DHCP Subnet number = 1",
             "Reading position: 10.3.0.0",
-            "", "Error: Access is denied",
-        ] + ending(2, "dhcp1"))
+        ] + self.error_line(5) + self.ending(2, "dhcp1"))
 
     def test_empty_and_blank_answers_take_the_defaults(self):
         for answers in (b"\n\n", b" \t \n\t\t  \n", b"\r\n\r\n"):
             with self.subTest(answers=answers):
-                run = run_fake(NORMAL_SERVER, answers)
+                run = self.run_fake(NORMAL_SERVER, answers)
                 self.assertIn(b"Queried 3 entries from server 127.0.0.1.\r\n", run.stdout)
                 self.assertEqual(run.status, 0)
 
     def test_answers_are_trimmed_before_use(self):
-        run = run_fake(NORMAL_SERVER, b"  10.0.0.5  \n")
+        run = self.run_fake(NORMAL_SERVER, b"  10.0.0.5  \n")
         self.assertIn(b"\r\nQueried 3 entries from server 10.0.0.5.\r\n", run.stdout)
 
     def test_input_that_ends_early_gives_empty_answers(self):
@@ -126,22 +155,26 @@ clients 10.3.0.0 5
         }
         for name, (answers, server) in cases.items():
             with self.subTest(name):
-                run = run_fake("version 0\n", answers)
-                self.assertTranscript(run, introduction() + ending(0, server))
+                run = self.run_fake("version 0\n", answers)
+                self.assertTranscript(run, self.introduction() + self.ending(0, server))
 
     def test_closed_standard_input_does_not_hang(self):
-        run = run_fake("version 0\n", None, stdin=subprocess.DEVNULL,
+        run = self.run_fake("version 0\n", None, stdin=subprocess.DEVNULL,
                        preexec_fn=lambda: os.close(0))
-        self.assertTranscript(run, introduction() + ending(0, "127.0.0.1"))
+        self.assertTranscript(run, self.introduction() + self.ending(0, "127.0.0.1"))
 
 
 class FailureReport(unittest.TestCase):
-    REPORT = re.compile(rb"Exception EInOutError in module leasedump at [0-9A-F]{16}\.\r\n"
-                        rb"(.*)\r\n\r\n", re.S)
+    program = LinuxProgram()
+
+    def setUp(self):
+        module = re.escape(self.program.module_name.encode())
+        self.REPORT = re.compile(rb"Exception EInOutError in module " + module +
+                                 rb" at [0-9A-F]{16}\.\r\n(.*)\r\n\r\n", re.S)
 
     def run_with_stdout(self, stdout):
-        return subprocess.run([REAL_PROGRAM], stdin=subprocess.DEVNULL, stdout=stdout,
-                              stderr=subprocess.PIPE, timeout=20)
+        return subprocess.run(self.program.real_command(), stdin=subprocess.DEVNULL,
+                              stdout=stdout, stderr=subprocess.PIPE, timeout=60)
 
     def test_full_device_on_standard_output(self):
         with open("/dev/full", "wb") as full:
