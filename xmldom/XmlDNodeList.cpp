@@ -28,6 +28,10 @@ int TXmlDNodeList::Insert(TXmlDNode* node, int index) {
   if (linksNodes_ && node->parentNode_ != nullptr) {
     throw runtime::Exception("XML: Cannot insert a node with parent node.");
   }
+  // A node that held itself through its own lists would never be destroyed.
+  if (linksNodes_ && ownerNode_ != nullptr) {
+    ownerNode_->CheckNotUnder(*node);
+  }
   if (index == -1) {
     index = Length();
   }

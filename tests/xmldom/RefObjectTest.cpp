@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "FailureText.h"
 #include "LiveObjectTest.h"
 #include "runtime/Exception.h"
 #include "xmldom/RefObject.h"
@@ -40,10 +41,7 @@ class TCountedProbe : public TRefObject {
   TRef<TRefObject> kept_;
 };
 
-class RefObjectTest : public LiveObjectTest {
- protected:
-  void SetUp() override { DestructionLog().clear(); }
-};
+class RefObjectTest : public LiveObjectTest {};
 
 TEST_F(RefObjectTest, NewObjectIsOwnedByNobodyAndTheLastReleaseDestroysIt) {
   auto* probe = new TCountedProbe("p");
@@ -93,12 +91,7 @@ TEST_F(RefObjectTest, CountOverflowFailsAndLeavesTheCountAsItWas) {
   const std::int32_t lowest = std::numeric_limits<std::int32_t>::min();
 
   probe->SetRefCount(highest);
-  try {
-    AddRef(probe.Get());
-    FAIL() << "AddRef past the highest count succeeded";
-  } catch (const runtime::EIntOverflow& failure) {
-    EXPECT_EQ(failure.Message(), "Integer overflow");
-  }
+  EXPECT_EQ(FailureText<runtime::EIntOverflow>([&] { AddRef(probe.Get()); }), "Integer overflow");
   EXPECT_EQ(probe->RefCount(), highest);
 
   probe->SetRefCount(lowest);

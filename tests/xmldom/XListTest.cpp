@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "FailureText.h"
 #include "LiveObjectTest.h"
 #include "runtime/Exception.h"
 #include "xmldom/RefObjectList.h"
@@ -43,18 +44,11 @@ class TLoggingList : public TXList<TItem> {
 };
 
 void ExpectListError(const std::function<void()>& action, int index) {
-  try {
-    action();
-    ADD_FAILURE() << "no EListError for index " << index;
-  } catch (const runtime::EListError& failure) {
-    EXPECT_EQ(failure.Message(), "List index out of bounds (" + std::to_string(index) + ")");
-  }
+  EXPECT_EQ(FailureText<runtime::EListError>(action),
+            "List index out of bounds (" + std::to_string(index) + ")");
 }
 
-class XListTest : public LiveObjectTest {
- protected:
-  void SetUp() override { DestructionLog().clear(); }
-};
+class XListTest : public LiveObjectTest {};
 
 TEST_F(XListTest, InsertTakesAnyIndexFromZeroToTheCount) {
   TLoggingList list;
