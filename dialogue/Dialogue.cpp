@@ -3,6 +3,7 @@
 #include <string>
 
 #include "dialogue/Answer.h"
+#include "dialogue/OutputChoice.h"
 #include "lease/UnitFunc.h"
 #include "platform/Process.h"
 #include "platform/Sockets.h"
@@ -44,6 +45,7 @@ void RunDialogue() {
       lease::WriteConsoleLine("\r\n\r\nQueried " + std::to_string(count) + " entries from server " +
                               server + ".");
     }
+    SaveInChosenForm(leases, fileName, platform::ProgramArguments());
   }
   platform::StopSockets();
   lease::WaitForKey();

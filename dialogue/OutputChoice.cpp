@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <string_view>
 
+#include "lease/TextWriter.h"
+#include "lease/XmlWriter.h"
+
 namespace dialogue {
 namespace {
 
@@ -26,6 +29,23 @@ OutputForm ChooseOutputForm(const std::vector<std::string>& arguments) {
     return OutputForm::Text;
   }
   return OutputForm::Nothing;
+}
+
+void SaveInChosenForm(const lease::LeaseList& leases, const std::string& fileName,
+                      const std::vector<std::string>& arguments) {
+  if (leases.empty()) {
+    return;
+  }
+  switch (ChooseOutputForm(arguments)) {
+    case OutputForm::Xml:
+      lease::SaveAsXml(fileName, leases);
+      break;
+    case OutputForm::Text:
+      lease::SaveAsText(fileName, leases);
+      break;
+    case OutputForm::Nothing:
+      break;
+  }
 }
 
 }  // namespace dialogue

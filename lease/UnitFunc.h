@@ -9,3 +9,4 @@
 #include "lease/LeaseRecord.h"
 #include "lease/SystemErrorText.h"
 #include "lease/TextWriter.h"
+#include "lease/XmlWriter.h"

@@ -1,11 +1,14 @@
 """The program's test build, run with piped answers against scripted DHCP servers: its whole
 standard output is compared byte for byte with the expected transcript (banner line aside)."""
 
+import csv
+import io
 import os
 import re
 import subprocess
 import tempfile
 import unittest
+import xml.etree.ElementTree as ElementTree
 
 BUILD = os.environ.get("LEASEDUMP_BUILD_DIR", "build")
 
@@ -45,17 +48,22 @@ class Run:
         self.stdout = completed.stdout
         self.stderr = completed.stderr
 
+    def lines_after_summary(self):
+        lines = self.stdout.decode("utf-8", "surrogateescape").split("\r\n")
+        summary = next(i for i, line in enumerate(lines) if line.startswith("Queried "))
+        return lines[summary + 1:-3]
+
 
 def run_fake(program, scenario, answers, arguments=(), cwd=None, **options):
-    with tempfile.NamedTemporaryFile("w", suffix=".scenario", delete=False) as file:
-        file.write(scenario)
-    try:
+    """Runs the test build in `cwd`, or in a scratch directory so that a saved file goes there."""
+    with tempfile.TemporaryDirectory() as scratch:
+        scenario_path = os.path.join(scratch, "server.scenario")
+        with open(scenario_path, "w") as file:
+            file.write(scenario)
         completed = subprocess.run([*program.fake_command(), *arguments], input=answers,
-                                   capture_output=True, env=program.environment(file.name),
-                                   cwd=cwd, timeout=60, **options)
+                                   capture_output=True, env=program.environment(scenario_path),
+                                   cwd=cwd or scratch, timeout=60, **options)
         return Run(completed)
-    finally:
-        os.unlink(file.name)
 
 
 class TranscriptTest(unittest.TestCase):
@@ -71,9 +79,10 @@ class TranscriptTest(unittest.TestCase):
                 f"({self.program.default_file} by default):"]
 
     @staticmethod
-    def ending(count, server):
-        return ["", "", f"Queried {count} entries from server {server}.", "",
-                "Press any key to exit"]
+    def ending(count, server, saved_file=None):
+        saved = [f"Query results have been saved to file {saved_file}."] if saved_file else []
+        return ["", "", f"Queried {count} entries from server {server}."] + saved + [
+            "", "Press any key to exit"]
 
     def error_line(self, code):
         return ["", "Error: " + self.program.error_text(code)]
@@ -106,13 +115,12 @@ lease 10.2.0.5 00:16:3e:00:00:03 a&b<c>"d'e
 
 class DialogueTranscripts(TranscriptTest):
     def test_normal_run(self):
-        with tempfile.TemporaryDirectory() as directory:
-            run = self.run_fake(NORMAL_SERVER, b"10.0.0.5\nout.xml\n", cwd=directory)
-            self.assertTranscript(run, self.introduction() + [
-                "DHCP Subnet number = 2",
-                "Reading position: 10.1.2.0",
-                "Reading position: 10.2.0.0",
-            ] + self.ending(3, "10.0.0.5"))
+        run = self.run_fake(NORMAL_SERVER, b"10.0.0.5\nout.xml\n")
+        self.assertTranscript(run, self.introduction() + [
+            "DHCP Subnet number = 2",
+            "Reading position: 10.1.2.0",
+            "Reading position: 10.2.0.0",
+        ] + self.ending(3, "10.0.0.5", "out.xml"))
 
     def test_failed_version_call(self):
         run = self.run_fake("version 1722\nsubnets 0 10.1.2.0\n", b"\n\n")
@@ -135,7 +143,7 @@ clients 10.3.0.0 5
             "Reading position: 10.1.2.0",
             "DHCP Subnet number = 1",
             "Reading position: 10.3.0.0",
-        ] + self.error_line(5) + self.ending(2, "dhcp1"))
+        ] + self.error_line(5) + self.ending(2, "dhcp1", self.program.default_file))
 
     def test_empty_and_blank_answers_take_the_defaults(self):
         for answers in (b"\n\n", b" \t \n\t\t  \n", b"\r\n\r\n"):
@@ -162,6 +170,108 @@ clients 10.3.0.0 5
         run = self.run_fake("version 0\n", None, stdin=subprocess.DEVNULL,
                        preexec_fn=lambda: os.close(0))
         self.assertTranscript(run, self.introduction() + self.ending(0, "127.0.0.1"))
+
+
+NORMAL_SERVER_RECORDS = [
+    ("pc1.corp.example", "10.1.2.10", "00-16-3E-00-00-01"),
+    ("", "10.1.2.11", ""),
+    ("a&b<c>\"d'e", "10.2.0.5", "00-16-3E-00-00-03"),
+]
+
+NORMAL_SERVER_XML = (
+    b'<?xml version="1.0"?>\r\n<addrlist version="4">'
+    b"<address><hostname>pc1.corp.example</hostname><ip>10.1.2.10</ip>"
+    b"<mac>00-16-3E-00-00-01</mac></address>"
+    b"<address><hostname></hostname><ip>10.1.2.11</ip><mac></mac></address>"
+    b"<address><hostname>a&amp;b&lt;c&gt;&quot;d&apos;e</hostname><ip>10.2.0.5</ip>"
+    b"<mac>00-16-3E-00-00-03</mac></address></addrlist>")
+
+
+def records_of_xml(data):
+    root = ElementTree.fromstring(data)
+    assert root.tag == "addrlist" and root.attrib == {"version": "4"}
+    records = []
+    for address in root:
+        assert address.tag == "address" and [f.tag for f in address] == ["hostname", "ip", "mac"]
+        records.append(tuple(field.text or "" for field in address))
+    return records
+
+
+def records_of_text(data):
+    rows = list(csv.reader(io.StringIO(data.decode("utf-8"), newline=""), delimiter=";",
+                           quoting=csv.QUOTE_NONE, lineterminator="\r\n"))
+    assert rows[0] == ["# Name", "IP", "MAC"], rows[0]
+    return [tuple(row) for row in rows[1:]]
+
+
+class OutputFiles(TranscriptTest):
+    """The file a run leaves behind, chosen by the command line."""
+
+    def save(self, answers, arguments=(), scenario=NORMAL_SERVER, prepare=None):
+        with tempfile.TemporaryDirectory() as directory:
+            if prepare:
+                prepare(directory)
+            run = self.run_fake(scenario, answers, arguments, cwd=directory)
+            self.assertEqual(run.stderr, b"")
+            self.assertEqual(run.status, 0)
+            files = {}
+            for name in os.listdir(directory):
+                with open(os.path.join(directory, name), "rb") as file:
+                    files[name] = file.read()
+            return run, files
+
+    def test_no_argument_saves_exactly_one_xml_document(self):
+        for arguments in ((), ("",)):
+            with self.subTest(arguments=arguments):
+                run, files = self.save(b"\nleases.xml\n", arguments)
+                self.assertEqual(list(files), ["leases.xml"])
+                self.assertEqual(files["leases.xml"], NORMAL_SERVER_XML)
+                self.assertEqual(records_of_xml(files["leases.xml"]), NORMAL_SERVER_RECORDS)
+                self.assertEqual(run.lines_after_summary(),
+                                 ["Query results have been saved to file leases.xml."])
+
+    def test_text_argument_in_any_case_saves_the_text_file(self):
+        for argument in ("/text", "/Text", "/TEXT"):
+            with self.subTest(argument=argument):
+                run, files = self.save(b"\nleases.txt\n", [argument])
+                self.assertEqual(list(files), ["leases.txt"])
+                self.assertEqual(records_of_text(files["leases.txt"]), NORMAL_SERVER_RECORDS)
+                self.assertTrue(files["leases.txt"].endswith(b";10.2.0.5;00-16-3E-00-00-03\r\n"))
+
+    def test_other_arguments_save_nothing_and_say_nothing(self):
+        for arguments in (["-text"], ["/text", "x"], ["text"], ["/xml"]):
+            with self.subTest(arguments=arguments):
+                run, files = self.save(b"\nleases.xml\n", arguments)
+                self.assertEqual(files, {})
+                self.assertEqual(run.lines_after_summary(), [])
+
+    def test_no_lease_means_no_file_whatever_the_arguments(self):
+        for arguments in ([], ["/text"], ["a", "b"]):
+            with self.subTest(arguments=arguments):
+                run, files = self.save(b"\nleases.xml\n", arguments, scenario="version 0\n")
+                self.assertEqual(files, {})
+                self.assertEqual(run.lines_after_summary(), [])
+
+    def test_a_longer_old_file_leaves_no_trace(self):
+        def old_file(directory):
+            with open(os.path.join(directory, "leases.xml"), "wb") as file:
+                file.write(b"<old/>" * 10000)
+        run, files = self.save(b"\nleases.xml\n", prepare=old_file)
+        self.assertEqual(files["leases.xml"], NORMAL_SERVER_XML)
+
+    def test_a_missing_directory_is_reported_and_nothing_else(self):
+        for arguments in ((), ("/text",)):
+            with self.subTest(arguments=arguments):
+                run, files = self.save(b"\nmissing/leases.xml\n", arguments)
+                self.assertEqual(files, {})
+                self.assertEqual(run.lines_after_summary(),
+                                 ["", "Cannot open file missing/leases.xml."])
+
+    def test_a_full_device_is_never_reported_as_saved(self):
+        for arguments in ((), ("/text",)):
+            with self.subTest(arguments=arguments):
+                run, files = self.save(b"\n/dev/full\n", arguments)
+                self.assertEqual(run.lines_after_summary(), ["", "Cannot write file /dev/full."])
 
 
 class FailureReport(unittest.TestCase):

@@ -30,8 +30,7 @@ TEST(FormatHardwareAddress, KeepsEveryByteOfALongAddress) {
   for (int i = 0; i < 16; ++i) {
     bytes[i] = static_cast<std::uint8_t>(i * 17);
   }
-  EXPECT_EQ(FormatHardwareAddress(16, bytes),
-            "00-11-22-33-44-55-66-77-88-99-AA-BB-CC-DD-EE-FF");
+  EXPECT_EQ(FormatHardwareAddress(16, bytes), "00-11-22-33-44-55-66-77-88-99-AA-BB-CC-DD-EE-FF");
 }
 
 TEST(SystemErrorText, DropsTheLineEndAndFullStopOfTheSystemText) {

@@ -68,7 +68,8 @@ TEST_F(LeaseQuery, FailedVersionCallEndsTheQueryWithOneErrorLine) {
 TEST_F(LeaseQuery, ReadsEverySubnetInServerOrder) {
   Scenario scenario;
   scenario.subnetBatches = {{0, true, {kSubnetA, kSubnetB}}};
-  scenario.clientBatches[kSubnetA] = {{0, true, {LeaseOf(0x0A01020A, u"pc1"), LeaseOf(0x0A01020B)}}};
+  scenario.clientBatches[kSubnetA] = {
+      {0, true, {LeaseOf(0x0A01020A, u"pc1"), LeaseOf(0x0A01020B)}}};
   scenario.clientBatches[kSubnetB] = {{0, true, {LeaseOf(0x0A020005, u"pc3")}}};
   QueryRun run = Run(scenario, "dhcp-\xc3\xbc");
 
@@ -94,11 +95,11 @@ TEST_F(LeaseQuery, ConvertsNamesAndHardwareAddressesOfEveryShape) {
   std::vector<std::uint8_t> sixteen(16, 0xAB);
   Scenario scenario;
   scenario.subnetBatches = {{0, true, {kSubnetA}}};
-  scenario.clientBatches[kSubnetA] = {{0,
-                                       true,
-                                       {LeaseOf(1, u"pc.example."), LeaseOf(2, u"two.."),
-                                        LeaseOf(3, u"."), LeaseOf(4, std::nullopt),
-                                        LeaseOf(5, u"", {}), LeaseOf(6, u"\u00e9t\u00e9", sixteen)}}};
+  scenario.clientBatches[kSubnetA] = {
+      {0,
+       true,
+       {LeaseOf(1, u"pc.example."), LeaseOf(2, u"two.."), LeaseOf(3, u"."),
+        LeaseOf(4, std::nullopt), LeaseOf(5, u"", {}), LeaseOf(6, u"\u00e9t\u00e9", sixteen)}}};
   QueryRun run = Run(scenario);
   ASSERT_EQ(run.leases.size(), 6u);
   EXPECT_EQ(run.leases[0].HostName, "pc.example");

@@ -1,0 +1,53 @@
+#include "lease/XmlWriter.h"
+
+#include "lease/ResultFile.h"
+#include "xmldom/XXmlDom.h"
+
+namespace lease {
+namespace {
+
+using xmldom::MakeRef;
+using xmldom::TRef;
+using xmldom::TXmlDElement;
+
+// Every new node is held until its parent's list holds it, so that a failure on the way (only
+// exhausted memory can fail here) leaves nothing alive.
+void AppendField(TXmlDElement& address, const char* name, const std::string& value) {
+  TRef<TXmlDElement> field = MakeRef<TXmlDElement>(name);
+  field->SetText(value);
+  address.AppendChild(field.Get());
+}
+
+void AppendAddress(TXmlDElement& root, const _DHCPUnit& unit) {
+  TRef<TXmlDElement> address = MakeRef<TXmlDElement>("address");
+  AppendField(*address, "hostname", unit.HostName);
+  AppendField(*address, "ip", unit.IpAddress);
+  AppendField(*address, "mac", unit.MacAddress);
+  root.AppendChild(address.Get());
+}
+
+TRef<TXmlDElement> BuildDocument(const LeaseList& leases) {
+  TRef<TXmlDElement> root = MakeRef<TXmlDElement>("addrlist");
+  root->SetAttribute("version", "4");
+  for (const _DHCPUnit& unit : leases) {
+    AppendAddress(*root, unit);
+  }
+  return root;
+}
+
+}  // namespace
+
+void SaveAsXml(const std::string& fileName, const LeaseList& leases) {
+  // The whole tree comes first, so that a failure while building leaves an existing file as it
+  // was. The one reference on the root releases the tree on every way out.
+  TRef<TXmlDElement> root = BuildDocument(leases);
+  std::optional<ResultFile> file = ResultFile::Open(fileName);
+  if (!file) {
+    return;
+  }
+  file->Write("<?xml version=\"1.0\"?>\r\n");
+  file->Write(root->GetXml());
+  file->Finish();
+}
+
+}  // namespace lease

@@ -1,0 +1,95 @@
+#include "lease/XmlWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "tests/support/StdoutCapture.h"
+#include "tests/support/TempDir.h"
+#include "xmldom/RefObject.h"
+
+namespace {
+
+using lease::LeaseList;
+using test_support::ReadWholeFile;
+
+constexpr char kDeclaration[] = "<?xml version=\"1.0\"?>\r\n";
+
+// Every save, whatever its outcome, leaves no node of its tree alive.
+class SaveAsXml : public ::testing::Test {
+ protected:
+  std::string Save(const std::string& fileName, const LeaseList& leases) {
+    test_support::StdoutCapture capture;
+    lease::SaveAsXml(fileName, leases);
+    return capture.Text();
+  }
+  std::string SaveAndRead(const LeaseList& leases) {
+    std::string path = dir_.PathOf("leases.xml");
+    EXPECT_EQ(Save(path, leases), "Query results have been saved to file " + path + ".\r\n");
+    return ReadWholeFile(path);
+  }
+  void TearDown() override { EXPECT_EQ(xmldom::TRefObject::LiveObjects(), liveBefore_); }
+
+  test_support::TempDir dir_;
+  std::int64_t liveBefore_ = xmldom::TRefObject::LiveObjects();
+};
+
+TEST_F(SaveAsXml, WritesTheDeclarationLineThenTheWholeTreeOnOneLine) {
+  EXPECT_EQ(SaveAndRead({{"pc7", "10.0.0.7", "00-0C-29-AA-BB-CC"}}),
+            std::string(kDeclaration) +
+                "<addrlist version=\"4\"><address><hostname>pc7</hostname><ip>10.0.0.7</ip>"
+                "<mac>00-0C-29-AA-BB-CC</mac></address></addrlist>");
+}
+
+TEST_F(SaveAsXml, EscapesMarkupAndKeepsEmptyFieldsAsStartAndEndTags) {
+  std::string xml = SaveAndRead({{"a&b<c>\"d'e", "10.0.0.1", ""}, {"", "10.0.0.2", "01"}});
+  EXPECT_EQ(xml.substr(sizeof kDeclaration - 1),
+            "<addrlist version=\"4\">"
+            "<address><hostname>a&amp;b&lt;c&gt;&quot;d&apos;e</hostname><ip>10.0.0.1</ip>"
+            "<mac></mac></address>"
+            "<address><hostname></hostname><ip>10.0.0.2</ip><mac>01</mac></address>"
+            "</addrlist>");
+}
+
+TEST_F(SaveAsXml, AddsNoLineBreakOfItsOwnAfterTheDeclaration) {
+  std::string xml = SaveAndRead({{"two\r\nlines\xc3\xa9", "10.0.0.1", "FF"}});
+  EXPECT_EQ(xml.find("\r\n"), sizeof kDeclaration - 3);
+  EXPECT_NE(xml.find("<hostname>two\r\nlines\xc3\xa9</hostname>"), std::string::npos);
+  EXPECT_EQ(xml.back(), '>');
+}
+
+TEST_F(SaveAsXml, WritesAnEmptyListAsAnEmptyRootElement) {
+  EXPECT_EQ(SaveAndRead({}), std::string(kDeclaration) + "<addrlist version=\"4\"/>");
+}
+
+TEST_F(SaveAsXml, ReplacesALongerFileWithoutTrace) {
+  std::string path = dir_.PathOf("leases.xml");
+  test_support::WriteWholeFile(path, std::string(50000, '<'));
+  Save(path, {{"pc7", "10.0.0.7", "00"}});
+  EXPECT_EQ(ReadWholeFile(path), std::string(kDeclaration) +
+                                     "<addrlist version=\"4\"><address><hostname>pc7</hostname>"
+                                     "<ip>10.0.0.7</ip><mac>00</mac></address></addrlist>");
+}
+
+TEST_F(SaveAsXml, ReportsAFileThatCannotBeCreatedAndNothingElse) {
+  std::string path = dir_.PathOf("missing/leases.xml");
+  EXPECT_EQ(Save(path, {{"pc7", "10.0.0.7", "00"}}), "\r\nCannot open file " + path + ".\r\n");
+  EXPECT_FALSE(std::filesystem::exists(dir_.PathOf("missing")));
+}
+
+TEST_F(SaveAsXml, NeverReportsAFailedWriteAsSaved) {
+  EXPECT_EQ(Save("/dev/full", {{"pc7", "10.0.0.7", "00"}}), "\r\nCannot write file /dev/full.\r\n");
+}
+
+TEST_F(SaveAsXml, ReleasesALargeTreeCompletely) {
+  LeaseList leases(20000, {"host", "10.0.0.1", "00-11-22-33-44-55"});
+  std::string expected = std::string(kDeclaration) + "<addrlist version=\"4\">";
+  for (int i = 0; i < 20000; ++i) {
+    expected +=
+        "<address><hostname>host</hostname><ip>10.0.0.1</ip>"
+        "<mac>00-11-22-33-44-55</mac></address>";
+  }
+  EXPECT_EQ(SaveAndRead(leases), expected + "</addrlist>");
+}
+
+}  // namespace
