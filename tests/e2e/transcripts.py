@@ -28,6 +28,7 @@ class LinuxProgram:
     suite subclasses it and reuses the test classes below."""
     default_file = "DHCP.xml"
     module_name = "leasedump"
+    closed_pipe_error = 32  # EPIPE
 
     def fake_command(self):
         return [os.path.abspath(os.path.join(BUILD, "leasedump-fake"))]
@@ -40,6 +41,10 @@ class LinuxProgram:
 
     def error_text(self, code):
         return LINUX_ERROR_TEXTS[code]
+
+    def file_on_host(self, name, cwd):
+        """Where a file name answered at the prompt lands, for a run in `cwd`."""
+        return os.path.join(cwd, name)
 
 
 class Run:
@@ -304,7 +309,7 @@ class FailureReport(unittest.TestCase):
         self.assertEqual(completed.returncode, 1)
         match = self.REPORT.fullmatch(completed.stderr)
         self.assertIsNotNone(match, completed.stderr)
-        self.assertEqual(match.group(1), b"I/O error 32.")
+        self.assertEqual(match.group(1), f"I/O error {self.program.closed_pipe_error}.".encode())
 
 
 if __name__ == "__main__":

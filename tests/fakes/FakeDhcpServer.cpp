@@ -33,14 +33,10 @@ std::string ReadFile(const char* path) {
   return text.str();
 }
 
-// The program's test build takes its scenario from a file named in the environment.
 State& LoadedState() {
   State& state = TheState();
   if (!state.loaded) {
-    state.loaded = true;
-    if (const char* path = std::getenv(kScenarioVariable)) {
-      state.scenario = ParseScenario(ReadFile(path));
-    }
+    LoadScenarioFromEnvironment();
   }
   return state;
 }
@@ -112,6 +108,14 @@ void RecordCall(const char* function, const char16_t* server, DHCP_IP_ADDRESS su
 }
 
 }  // namespace
+
+void LoadScenarioFromEnvironment() {
+  State& state = TheState();
+  state.loaded = true;
+  if (const char* path = std::getenv(kScenarioVariable)) {
+    state.scenario = ParseScenario(ReadFile(path));
+  }
+}
 
 void SetScenario(Scenario scenario) {
   State& state = TheState();

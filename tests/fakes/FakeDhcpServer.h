@@ -53,6 +53,9 @@ struct Call {
 };
 
 void SetScenario(Scenario scenario);
+// The program's test builds take their scenario from the file named by kScenarioVariable; the
+// first call loads it unless a scenario was set. An unset variable gives the default scenario.
+void LoadScenarioFromEnvironment();
 const std::vector<Call>& Calls();
 
 std::size_t LiveBlocks();

@@ -1,0 +1,144 @@
+#include "platform/Console.h"
+
+#include <windows.h>
+
+#include <algorithm>
+
+namespace platform {
+namespace {
+
+// WriteFile takes a 32-bit count; larger texts go in pieces.
+constexpr std::size_t kLargestWrite = 1u << 30;
+constexpr DWORD kKeyRecordsPerRead = 10;
+
+IoStatus IoFailure(DWORD error) {
+  IoStatus status;
+  status.ok = false;
+  status.errorNumber = static_cast<int>(error);
+  status.kind = error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL
+                    ? runtime::IoErrorKind::DiskFull
+                    : runtime::IoErrorKind::Other;
+  return status;
+}
+
+// Bytes through WriteFile, never through the C runtime, whose text mode would turn CR LF into
+// CR CR LF.
+IoStatus WriteAll(DWORD standardHandle, std::string_view bytes) {
+  HANDLE handle = ::GetStdHandle(standardHandle);
+  while (!bytes.empty()) {
+    DWORD wanted = static_cast<DWORD>(std::min(bytes.size(), kLargestWrite));
+    DWORD written = 0;
+    if (!::WriteFile(handle, bytes.data(), wanted, &written, nullptr)) {
+      return IoFailure(::GetLastError());
+    }
+    // Success without progress would loop for ever; a full disk answers so.
+    if (written == 0) {
+      return IoFailure(ERROR_DISK_FULL);
+    }
+    bytes.remove_prefix(written);
+  }
+  return {};
+}
+
+// Bytes read from standard input but not yet handed out: a pipe delivers several lines at once.
+std::string& PendingInput() {
+  static std::string pending;
+  return pending;
+}
+
+// A process started without standard input, or whose writer has gone, has reached its end.
+bool IsEndOfInput(DWORD error) {
+  return error == ERROR_BROKEN_PIPE || error == ERROR_HANDLE_EOF || error == ERROR_INVALID_HANDLE;
+}
+
+StandardInputLine TakeLine(std::string& pending, std::size_t end) {
+  StandardInputLine line;
+  line.outcome = LineRead::Line;
+  line.text = pending.substr(0, end);
+  pending.erase(0, end + 1);
+  return line;
+}
+
+StandardInputLine TakeRest(std::string& pending) {
+  StandardInputLine line;
+  line.outcome = pending.empty() ? LineRead::EndOfInput : LineRead::Line;
+  line.text = std::move(pending);
+  pending.clear();
+  return line;
+}
+
+StandardInputLine ReadUntilLineEnd() {
+  std::string& pending = PendingInput();
+  HANDLE input = ::GetStdHandle(STD_INPUT_HANDLE);
+  for (;;) {
+    std::size_t end = pending.find('\n');
+    if (end != std::string::npos) {
+      return TakeLine(pending, end);
+    }
+    char buffer[4096];
+    DWORD count = 0;
+    if (::ReadFile(input, buffer, sizeof buffer, &count, nullptr)) {
+      if (count == 0) {
+        return TakeRest(pending);
+      }
+      pending.append(buffer, count);
+      continue;
+    }
+    DWORD error = ::GetLastError();
+    if (IsEndOfInput(error)) {
+      return TakeRest(pending);
+    }
+    StandardInputLine failed;
+    failed.outcome = LineRead::Failed;
+    failed.status = IoFailure(error);
+    return failed;
+  }
+}
+
+bool HasKeyEvent(const INPUT_RECORD* records, DWORD count) {
+  return std::any_of(records, records + count,
+                     [](const INPUT_RECORD& record) { return record.EventType == KEY_EVENT; });
+}
+
+}  // namespace
+
+IoStatus WriteStandardOutput(std::string_view bytes) {
+  return WriteAll(STD_OUTPUT_HANDLE, bytes);
+}
+
+IoStatus WriteStandardError(std::string_view bytes) {
+  return WriteAll(STD_ERROR_HANDLE, bytes);
+}
+
+StandardInputLine ReadStandardInputLine() {
+  StandardInputLine line = ReadUntilLineEnd();
+  if (!line.text.empty() && line.text.back() == '\r') {
+    line.text.pop_back();
+  }
+  return line;
+}
+
+void WaitForConsoleKey() {
+  HANDLE input = ::GetStdHandle(STD_INPUT_HANDLE);
+  // The release of the Enter key that ended the last answer is still queued; without this it
+  // would end the wait before anyone has read the screen.
+  ::FlushConsoleInputBuffer(input);
+  INPUT_RECORD records[kKeyRecordsPerRead];
+  DWORD count = 0;
+  // Fails at once when standard input is not a console (a pipe, a file, none).
+  while (::ReadConsoleInputA(input, records, kKeyRecordsPerRead, &count)) {
+    if (HasKeyEvent(records, count)) {
+      return;
+    }
+  }
+}
+
+std::string ToConsoleCodePage(std::string_view text) {
+  std::string converted(text);
+  if (!converted.empty()) {
+    ::CharToOemBuffA(converted.c_str(), converted.data(), static_cast<DWORD>(converted.size()));
+  }
+  return converted;
+}
+
+}  // namespace platform

@@ -1,0 +1,210 @@
+"""The end-to-end transcripts of tests/e2e, run against the Windows build under Wine.
+
+leasedump.exe runs with the fake dhcpsapi.dll beside it, so that the program's own import of the
+DHCP API binds to the scripted server. The transcripts must be the Linux ones byte for byte, but
+for the default file name and the system's error texts, which are asked of the system in use.
+Every run must leave standard error empty: the fake DLL reports there any block of the API that
+the program did not free exactly once.
+"""
+
+import os
+import re
+import shutil
+import struct
+import subprocess
+import sys
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, os.pardir, "e2e"))
+import transcripts  # noqa: E402
+
+BUILD = os.path.abspath(os.environ.get("LEASEDUMP_WIN_BUILD_DIR", "build-win"))
+WINE = os.environ.get("LEASEDUMP_WINE", "/usr/lib/wine/wine64")
+WINESERVER = os.environ.get("LEASEDUMP_WINESERVER",
+                            os.path.join(os.path.dirname(WINE), "wineserver64"))
+
+# What the program built with -static may import: the system's own DLLs and nothing of MinGW's.
+SYSTEM_DLLS = {"kernel32.dll", "msvcrt.dll", "ws2_32.dll", "user32.dll", "dhcpsapi.dll"}
+
+
+class WineSession:
+    """A private prefix and one wineserver for the whole suite: booting costs seconds, a run
+    under a running server a few hundredths of one."""
+
+    def __init__(self, build):
+        self.build = build
+        self.prefix = os.path.join(build, "wine-prefix")
+        self.folder = os.path.join(build, "wine-run")
+
+    def path(self, name):
+        return os.path.join(self.folder, name)
+
+    def start(self):
+        os.environ.update(WINEPREFIX=self.prefix, WINEARCH="win64", WINEDEBUG="-all",
+                          WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;dhcpsapi=n",
+                          LC_ALL="C.UTF-8")
+        # Headless: with a display Wine would open windows for its services.
+        for variable in ("DISPLAY", "WAYLAND_DISPLAY"):
+            os.environ.pop(variable, None)
+        self.gather_programs()
+        os.makedirs(self.prefix, exist_ok=True)
+        # Nothing that outlives a command may hold a pipe of the suite, or reading that pipe
+        # would wait for the server's end: the server and the services that booting starts get
+        # a file instead.
+        with open(os.path.join(self.build, "wineboot.log"), "wb") as log:
+            subprocess.run([WINESERVER, "-p"], stdin=subprocess.DEVNULL, stdout=log, stderr=log,
+                           check=True)
+            boot = subprocess.run([WINE, "wineboot", "-i"], stdin=subprocess.DEVNULL, stdout=log,
+                                  stderr=log, timeout=300)
+        if boot.returncode != 0:
+            raise RuntimeError(f"wineboot failed ({boot.returncode}); see {log.name}")
+
+    def stop(self):
+        subprocess.run([WINESERVER, "-k"], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=60)
+
+    def gather_programs(self):
+        """The program as built, beside the fake DLL and the helpers: a folder of its own, as a
+        program that should reach a real server must never find the fake beside it."""
+        shutil.rmtree(self.folder, ignore_errors=True)
+        os.makedirs(self.folder)
+        shutil.copy2(os.path.join(self.build, "leasedump.exe"), self.folder)
+        check = os.path.join(self.build, "wine-check")
+        for name in os.listdir(check):
+            shutil.copy2(os.path.join(check, name), self.folder)
+
+
+SESSION = WineSession(BUILD)
+
+
+def windows_path(unix_path):
+    """Wine's drive Z: is the root of the host."""
+    return "Z:" + os.path.abspath(unix_path).replace("/", "\\")
+
+
+def without_trailing_blanks_and_full_stops(text):
+    return text.rstrip(bytes(range(33)) + b".")
+
+
+class WineProgram(transcripts.LinuxProgram):
+    default_file = "C:\\DHCP.xml"
+    module_name = "leasedump.exe"
+    # Wine's word for a write to a pipe that has no reader; Windows says ERROR_NO_DATA (232).
+    closed_pipe_error = 233  # ERROR_PIPE_NOT_CONNECTED
+
+    def __init__(self, session):
+        self.session = session
+        self.error_texts = {}
+
+    def fake_command(self):
+        return [WINE, self.session.path("leasedump.exe")]
+
+    def real_command(self):
+        return self.fake_command()
+
+    def environment(self, scenario_path):
+        with open(scenario_path, "rb") as file:
+            if not file.read().isascii():
+                raise AssertionError(
+                    "a scenario under Wine must be ASCII: the fake reads names in the ANSI code "
+                    "page, and the program's narrow text is not UTF-8 there")
+        return dict(os.environ, LEASEDUMP_FAKE_SCENARIO=windows_path(scenario_path))
+
+    def error_text(self, code):
+        if code not in self.error_texts:
+            self.error_texts[code] = self.ask_system_message(code)
+        return self.error_texts[code]
+
+    def ask_system_message(self, code):
+        completed = subprocess.run([WINE, self.session.path("system-message.exe"), str(code)],
+                                   stdin=subprocess.DEVNULL, capture_output=True, timeout=60,
+                                   check=True)
+        text, end = completed.stdout[:-1], completed.stdout[-1:]
+        if end != b"\0" or not text.strip():
+            raise AssertionError(f"the system has no message text for {code}: {completed}")
+        return without_trailing_blanks_and_full_stops(text).decode("utf-8", "surrogateescape")
+
+    def file_on_host(self, name, cwd):
+        drive = re.match(r"([A-Za-z]:)\\", name)
+        if drive:
+            return os.path.join(self.session.prefix, "dosdevices", drive.group(1).lower(),
+                                *name[3:].split("\\"))
+        return os.path.join(cwd, name)
+
+
+PROGRAM = WineProgram(SESSION)
+
+
+def setUpModule():
+    # A cleanup runs even when the start fails halfway, after the server is up.
+    unittest.addModuleCleanup(SESSION.stop)
+    SESSION.start()
+
+
+class WineDialogueTranscripts(transcripts.DialogueTranscripts):
+    program = PROGRAM
+
+    @unittest.skip("Wine puts a directory on a closed descriptor 0, so the program is given an "
+                   "unreadable input where Windows would give it none")
+    def test_closed_standard_input_does_not_hang(self):
+        pass
+
+
+class WineFailureReport(transcripts.FailureReport):
+    program = PROGRAM
+
+
+def imported_dlls(image):
+    """The names of the DLLs that a PE32+ image imports, from its import directory."""
+    pe = struct.unpack_from("<I", image, 0x3C)[0]
+    section_count = struct.unpack_from("<H", image, pe + 6)[0]
+    optional_size = struct.unpack_from("<H", image, pe + 20)[0]
+    optional = pe + 24
+    import_rva = struct.unpack_from("<I", image, optional + 120)[0]  # data directory 1
+    sections = [struct.unpack_from("<IIII", image, optional + optional_size + 40 * i + 8)
+                for i in range(section_count)]
+
+    def offset(rva):
+        for size, address, _, raw in sections:
+            if address <= rva < address + size:
+                return raw + rva - address
+        raise ValueError(f"RVA {rva:#x} is in no section")
+
+    names = []
+    entry = offset(import_rva)
+    while True:
+        name_rva = struct.unpack_from("<I", image, entry + 12)[0]
+        if name_rva == 0:
+            return names
+        start = offset(name_rva)
+        names.append(image[start:image.index(b"\0", start)].decode("ascii").lower())
+        entry += 20
+
+
+class WindowsBuild(unittest.TestCase):
+    def test_program_imports_only_system_dlls(self):
+        with open(SESSION.path("leasedump.exe"), "rb") as file:
+            dlls = set(imported_dlls(file.read()))
+        self.assertIn("dhcpsapi.dll", dlls)
+        self.assertLessEqual(dlls, SYSTEM_DLLS)
+
+
+class FakeDhcpApiDll(unittest.TestCase):
+    def test_reports_blocks_not_freed_and_bad_frees(self):
+        run = transcripts.run_fake(UnfreedBlocks(SESSION), "subnets 0 10.1.2.0\n", None,
+                                   stdin=subprocess.DEVNULL)
+        self.assertEqual(run.status, 0)
+        self.assertRegex(run.stderr, rb"\b2 blocks not freed, 1 bad frees\b")
+
+
+class UnfreedBlocks(WineProgram):
+    """A helper that takes an array of the API, frees none of its blocks and frees a foreign
+    pointer: unless the fake reports that, an empty standard error proves nothing."""
+
+    def fake_command(self):
+        return [WINE, self.session.path("unfreed-blocks.exe")]
+
+
+if __name__ == "__main__":
+    unittest.main()
