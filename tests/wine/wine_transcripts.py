@@ -155,6 +155,10 @@ class WineFailureReport(transcripts.FailureReport):
     program = PROGRAM
 
 
+class WineOutputFiles(transcripts.OutputFiles):
+    program = PROGRAM
+
+
 def imported_dlls(image):
     """The names of the DLLs that a PE32+ image imports, from its import directory."""
     pe = struct.unpack_from("<I", image, 0x3C)[0]
