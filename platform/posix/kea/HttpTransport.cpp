@@ -87,7 +87,6 @@ std::uint32_t StatusOfHttpCode(long httpCode) {
 std::uint32_t StatusOfTransferFailure(CURLcode code) {
   switch (code) {
     case CURLE_URL_MALFORMAT:
-    case CURLE_UNSUPPORTED_PROTOCOL:
     case CURLE_COULDNT_RESOLVE_HOST:
     case CURLE_COULDNT_CONNECT:
     case CURLE_SSL_CONNECT_ERROR:
@@ -101,7 +100,7 @@ std::uint32_t StatusOfTransferFailure(CURLcode code) {
       return dhcp_status::kTimeout;
     case CURLE_OUT_OF_MEMORY:
       throw std::bad_alloc();
-    default:  // truncated, oversized, not HTTP
+    default:  // truncated, oversized, not HTTP (curl calls that an unsupported protocol)
       return dhcp_status::kInvalidData;
   }
 }
