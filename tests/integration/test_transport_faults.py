@@ -185,6 +185,25 @@ class FailedVersionCall(unittest.TestCase):
                                   "expired", {"LEASEDUMP_TIMEOUT": "1"})
         self.assertLess(time.monotonic() - started, 10)
 
+    def test_connection_not_accepted_within_five_seconds_times_out(self):
+        # A listener whose backlog is full leaves further connection attempts unanswered.
+        with socket.create_server(("127.0.0.1", 0), backlog=0) as listener:
+            port = listener.getsockname()[1]
+            fillers = [socket.socket() for _ in range(3)]
+            for filler in fillers:
+                filler.setblocking(False)
+                filler.connect_ex(("127.0.0.1", port))
+            time.sleep(0.2)
+            started = time.monotonic()
+            output = run_leasedump(f"127.0.0.1:{port}")
+            elapsed = time.monotonic() - started
+            for filler in fillers:
+                filler.close()
+        self.assertIn(error_line("This operation returned because the timeout period expired"),
+                      output)
+        self.assertGreater(elapsed, 4)
+        self.assertLess(elapsed, 15)
+
     def test_server_text_that_names_no_host_is_an_unavailable_server(self):
         output = run_leasedump("admin@127.0.0.1:1")
         self.assertIn(error_line("The RPC server is unavailable"), output)
