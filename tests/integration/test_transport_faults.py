@@ -4,16 +4,14 @@ import base64
 import json
 import os
 import socket
-import subprocess
 import threading
 import time
 import unittest
 
-BUILD_DIR = os.environ["LEASEDUMP_BUILD_DIR"]
-LEASEDUMP = os.path.join(BUILD_DIR, "leasedump")
-PROBE = os.path.join(BUILD_DIR, "tests", "integration", "kea_probe")
-RUN_TIMEOUT = 60
+from program_runs import error_line, probe_api, run_leasedump
+
 MAX_REPLY_BYTES = 256 << 20
+SILENCE_SECONDS = 60
 
 SILENT = object()  # keep the connection open and never answer
 CLOSE = object()  # close the connection without a byte
@@ -106,7 +104,7 @@ class ScriptedServer:
                 self.requests.append(request)
                 reply = self.respond(request)
                 if reply is SILENT:
-                    threading.Event().wait(RUN_TIMEOUT)
+                    threading.Event().wait(SILENCE_SECONDS)
                     return
                 if reply is CLOSE:
                     connection.close()
@@ -117,16 +115,6 @@ class ScriptedServer:
                 connection.sendall(reply)
         except OSError:
             pass
-
-
-def run_leasedump(server_text, environment=None):
-    result = subprocess.run([LEASEDUMP], input=f"{server_text}\n\n".encode(), capture_output=True,
-                            timeout=RUN_TIMEOUT, env=dict(os.environ, **(environment or {})))
-    return result.stdout.decode("utf-8", errors="replace")
-
-
-def error_line(text):
-    return f"\r\nError: {text}\r\n"
 
 
 class FailedVersionCall(unittest.TestCase):
@@ -231,15 +219,13 @@ class WellBehavedServer(unittest.TestCase):
     def test_bare_answers_and_wide_host_names(self):
         with ScriptedServer(kea_like) as server:
             output = run_leasedump(server.server_text)
-            result = subprocess.run([PROBE, "api", server.server_text], capture_output=True,
-                                    timeout=RUN_TIMEOUT, check=True)
+            answers = probe_api(server.server_text)
         lines = output.split("\r\n")
         self.assertIn("DHCP Subnet number = 2", lines)
         self.assertIn("Reading position: 192.168.7.0", lines)
         self.assertIn("Reading position: 10.9.0.0", lines)
         self.assertIn(f"Queried 2 entries from server {server.server_text}.", lines)
         self.assertNotIn("Error:", output)
-        answers = [json.loads(line) for line in result.stdout.decode().splitlines()]
         self.assertEqual((answers[0]["major"], answers[0]["minor"]), (2, 6))
         clients = answers[3]["clients"]
         self.assertEqual(bytes.fromhex(clients[0]["name"]).decode(), "\u65e5\u672c.example.")
