@@ -90,6 +90,40 @@ std::uint32_t FindSubnet(ServerSession& session, DHCP_IP_ADDRESS address, KeaSub
   return dhcp_status::kSuccess;
 }
 
+// What both enumerations do first and last: check and clear what the caller passed, find the
+// session, and after a batch report its counts and move the resume handle past the end.
+struct Enumeration {
+  template <typename Array>
+  Enumeration(char16_t* server, DHCP_RESUME_HANDLE* resume, Array** info, std::uint32_t* read,
+              std::uint32_t* total)
+      : resume_(resume), read_(read), total_(total) {
+    if (resume == nullptr || info == nullptr) {
+      status = kInvalidParameter;
+      return;
+    }
+    *info = nullptr;
+    SetIfGiven(read, 0u);
+    SetIfGiven(total, 0u);
+    session = SessionOf(server);
+    status = session != nullptr ? dhcp_status::kSuccess : dhcp_status::kRpcServerUnavailable;
+  }
+
+  std::uint32_t HandedOut(std::size_t batch, std::size_t all) {
+    SetIfGiven(read_, static_cast<std::uint32_t>(batch));
+    SetIfGiven(total_, static_cast<std::uint32_t>(all));
+    *resume_ = static_cast<DHCP_RESUME_HANDLE>(all);
+    return dhcp_status::kSuccess;
+  }
+
+  std::uint32_t status = dhcp_status::kSuccess;
+  ServerSession* session = nullptr;
+
+ private:
+  DHCP_RESUME_HANDLE* resume_;
+  std::uint32_t* read_;
+  std::uint32_t* total_;
+};
+
 }  // namespace
 
 extern "C" {
@@ -112,34 +146,24 @@ std::uint32_t DhcpGetVersion(char16_t* ServerIpAddress, std::uint32_t* MajorVers
 std::uint32_t DhcpEnumSubnets(char16_t* ServerIpAddress, DHCP_RESUME_HANDLE* ResumeHandle,
                               std::uint32_t /*PreferredMaximum*/, DHCP_IP_ARRAY** EnumInfo,
                               std::uint32_t* ElementsRead, std::uint32_t* ElementsTotal) {
-  if (ResumeHandle == nullptr || EnumInfo == nullptr) {
-    return kInvalidParameter;
+  Enumeration enumeration(ServerIpAddress, ResumeHandle, EnumInfo, ElementsRead, ElementsTotal);
+  if (enumeration.status != dhcp_status::kSuccess) {
+    return enumeration.status;
   }
-  *EnumInfo = nullptr;
-  SetIfGiven(ElementsRead, 0u);
-  SetIfGiven(ElementsTotal, 0u);
-  ServerSession* session = SessionOf(ServerIpAddress);
-  if (session == nullptr) {
-    return dhcp_status::kRpcServerUnavailable;
-  }
-  auto reply = session->Client().GetSubnets();
+  auto reply = enumeration.session->Client().GetSubnets();
   if (reply.status != dhcp_status::kSuccess) {
     return reply.status;
   }
-  session->RememberSubnets(reply.value);
-  const std::size_t total = reply.value.size();
-  if (*ResumeHandle >= total) {
+  enumeration.session->RememberSubnets(reply.value);
+  if (*ResumeHandle >= reply.value.size()) {
     return dhcp_status::kNoMoreItems;
   }
   std::vector<DHCP_IP_ADDRESS> addresses;
-  for (std::size_t i = *ResumeHandle; i < total; ++i) {
+  for (std::size_t i = *ResumeHandle; i < reply.value.size(); ++i) {
     addresses.push_back(reply.value[i].prefix.address);
   }
   *EnumInfo = platform::kea::NewIpArray(addresses);
-  SetIfGiven(ElementsRead, static_cast<std::uint32_t>(addresses.size()));
-  SetIfGiven(ElementsTotal, static_cast<std::uint32_t>(total));
-  *ResumeHandle = static_cast<DHCP_RESUME_HANDLE>(total);
-  return dhcp_status::kSuccess;
+  return enumeration.HandedOut(addresses.size(), reply.value.size());
 }
 
 // Every lease of the subnet comes in the first batch, an empty subnet as an empty array; a later
@@ -149,36 +173,26 @@ std::uint32_t DhcpEnumSubnetClients(char16_t* ServerIpAddress, DHCP_IP_ADDRESS S
                                     std::uint32_t /*PreferredMaximum*/,
                                     DHCP_CLIENT_INFO_ARRAY** ClientInfo, std::uint32_t* ClientsRead,
                                     std::uint32_t* ClientsTotal) {
-  if (ResumeHandle == nullptr || ClientInfo == nullptr) {
-    return kInvalidParameter;
-  }
-  *ClientInfo = nullptr;
-  SetIfGiven(ClientsRead, 0u);
-  SetIfGiven(ClientsTotal, 0u);
-  ServerSession* session = SessionOf(ServerIpAddress);
-  if (session == nullptr) {
-    return dhcp_status::kRpcServerUnavailable;
+  Enumeration enumeration(ServerIpAddress, ResumeHandle, ClientInfo, ClientsRead, ClientsTotal);
+  if (enumeration.status != dhcp_status::kSuccess) {
+    return enumeration.status;
   }
   KeaSubnet subnet;
-  if (std::uint32_t status = FindSubnet(*session, SubnetAddress, subnet);
+  if (std::uint32_t status = FindSubnet(*enumeration.session, SubnetAddress, subnet);
       status != dhcp_status::kSuccess) {
     return status;
   }
-  auto reply = session->Client().GetLeases(subnet.id);
+  auto reply = enumeration.session->Client().GetLeases(subnet.id);
   if (reply.status != dhcp_status::kSuccess) {
     return reply.status;
   }
-  const std::size_t total = reply.value.size();
-  if (*ResumeHandle > 0 && *ResumeHandle >= total) {
+  if (*ResumeHandle > 0 && *ResumeHandle >= reply.value.size()) {
     return dhcp_status::kNoMoreItems;
   }
-  std::span<const KeaLease> batch = std::span<const KeaLease>(reply.value).subspan(*ResumeHandle);
+  auto batch = std::span<const KeaLease>(reply.value).subspan(*ResumeHandle);
   *ClientInfo =
       platform::kea::NewClientArray(batch, platform::kea::MaskOfPrefixLength(subnet.prefix.length));
-  SetIfGiven(ClientsRead, static_cast<std::uint32_t>(batch.size()));
-  SetIfGiven(ClientsTotal, static_cast<std::uint32_t>(total));
-  *ResumeHandle = static_cast<DHCP_RESUME_HANDLE>(total);
-  return dhcp_status::kSuccess;
+  return enumeration.HandedOut(batch.size(), reply.value.size());
 }
 
 void DhcpRpcFreeMemory(void* BufferPointer) {

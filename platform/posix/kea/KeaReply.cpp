@@ -130,44 +130,39 @@ bool ReadSubnet(element entry, std::vector<KeaSubnet>& subnets) {
   return true;
 }
 
-// The entries of the optional "subnet4" list of `parent`.
-bool ReadSubnetList(object parent, std::vector<KeaSubnet>& subnets) {
+// Reads each entry of the list `key` of `parent`, which may be absent.
+template <typename Reader>
+bool ReadOptionalList(object parent, std::string_view key, Reader read) {
+  std::optional<element> list = Member(parent, key);
   array entries;
-  if (!Member(parent, "subnet4")) {
+  if (!list) {
     return true;
   }
-  if (!RequiredMember(parent, "subnet4", entries)) {
+  if (list->get(entries) != simdjson::SUCCESS) {
     return false;
   }
   for (element entry : entries) {
-    if (!ReadSubnet(entry, subnets)) {
+    if (!read(entry)) {
       return false;
     }
   }
   return true;
 }
 
+bool ReadSubnetList(object parent, std::vector<KeaSubnet>& subnets) {
+  return ReadOptionalList(parent, "subnet4",
+                          [&](element entry) { return ReadSubnet(entry, subnets); });
+}
+
 bool ReadSubnets(const Answer& answer, std::vector<KeaSubnet>& subnets) {
   object arguments;
   object dhcp4;
-  array networks;
-  if (!answer.arguments || answer.arguments->get(arguments) != simdjson::SUCCESS ||
-      !RequiredMember(arguments, "Dhcp4", dhcp4) || !ReadSubnetList(dhcp4, subnets)) {
-    return false;
-  }
-  if (!Member(dhcp4, "shared-networks")) {
-    return true;
-  }
-  if (!RequiredMember(dhcp4, "shared-networks", networks)) {
-    return false;
-  }
-  for (element network : networks) {
-    object fields;
-    if (network.get(fields) != simdjson::SUCCESS || !ReadSubnetList(fields, subnets)) {
-      return false;
-    }
-  }
-  return true;
+  return answer.arguments && answer.arguments->get(arguments) == simdjson::SUCCESS &&
+         RequiredMember(arguments, "Dhcp4", dhcp4) && ReadSubnetList(dhcp4, subnets) &&
+         ReadOptionalList(dhcp4, "shared-networks", [&](element network) {
+           object fields;
+           return network.get(fields) == simdjson::SUCCESS && ReadSubnetList(fields, subnets);
+         });
 }
 
 bool ReadLease(element entry, std::vector<KeaLease>& leases) {
