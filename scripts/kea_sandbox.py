@@ -85,12 +85,20 @@ def lease_cmds_hook():
     return found[0]
 
 
-def apparmor_enabled():
+def apparmor_confines(program):
+    """Whether AppArmor enforces a profile on /usr/sbin/`program` (when it cannot tell, as a
+    non-root user may not, it assumes the packaged profile is loaded)."""
     try:
         with open("/sys/module/apparmor/parameters/enabled") as flag:
-            return flag.read().strip() == "Y"
+            if flag.read().strip() != "Y":
+                return False
     except OSError:
         return False
+    try:
+        with open("/sys/kernel/security/apparmor/profiles") as profiles:
+            return f"{program} (enforce)" in profiles.read()
+    except OSError:
+        return True
 
 
 def kea_program(name, folder):
@@ -99,7 +107,7 @@ def kea_program(name, folder):
     installed = shutil.which(name, path="/usr/sbin:/usr/local/sbin:" + os.environ.get("PATH", ""))
     if installed is None:
         raise RuntimeError(f"{name} not found: install kea-dhcp4-server and kea-ctrl-agent")
-    if not apparmor_enabled():
+    if not apparmor_confines(name):
         return installed
     copy = os.path.join(folder, name)
     shutil.copy2(installed, copy)
