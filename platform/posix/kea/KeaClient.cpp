@@ -3,14 +3,18 @@
 #include <utility>
 
 namespace platform::kea {
+namespace {
 
-std::string KeaCommand(const std::string& command, const std::string& arguments) {
+// The request body of a command for the dhcp4 service; `arguments` is JSON text or empty.
+std::string KeaCommand(const std::string& command, const std::string& arguments = {}) {
   std::string request = R"({"command": ")" + command + R"(", "service": ["dhcp4"])";
   if (!arguments.empty()) {
     request += R"(, "arguments": )" + arguments;
   }
   return request + "}";
 }
+
+}  // namespace
 
 KeaClient::KeaClient(std::string url, const KeaSettings& settings)
     : url_(std::move(url)), session_(settings) {}

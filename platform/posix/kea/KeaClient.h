@@ -30,7 +30,4 @@ class KeaClient {
   HttpSession session_;
 };
 
-// The request body of a command for the dhcp4 service; `arguments` is JSON text or empty.
-std::string KeaCommand(const std::string& command, const std::string& arguments = {});
-
 }  // namespace platform::kea
