@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+namespace platform::kea {
+
+// The texts in which Kea writes addresses, read strictly: anything else is not an address.
+
+// "a.b.c.d" with four decimal numbers of at most three digits, each up to 255; the value is in
+// host order, the first number most significant.
+std::optional<std::uint32_t> ParseIpv4Address(std::string_view text);
+
+struct Ipv4Prefix {
+  std::uint32_t address = 0;
+  std::uint8_t length = 0;
+};
+
+// "a.b.c.d/n" with n from 0 to 32.
+std::optional<Ipv4Prefix> ParseIpv4Prefix(std::string_view text);
+
+// The netmask of a prefix length from 0 to 32, in host order.
+std::uint32_t MaskOfPrefixLength(std::uint8_t length);
+
+// Hexadecimal bytes of one or two digits joined by colons, as in "00:16:3e:0a:0b:0c"; the empty
+// text is the empty address.
+std::optional<std::vector<std::uint8_t>> ParseHardwareAddress(std::string_view text);
+
+}  // namespace platform::kea

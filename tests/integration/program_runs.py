@@ -1,0 +1,43 @@
+"""Runs of the built programs for the integration tests."""
+
+import json
+import os
+import subprocess
+
+BUILD_DIR = os.environ["LEASEDUMP_BUILD_DIR"]
+LEASEDUMP = os.path.join(BUILD_DIR, "leasedump")
+PROBE = os.path.join(BUILD_DIR, "tests", "integration", "kea_probe")
+RUN_TIMEOUT = 60
+
+
+def checked_run(command, stdin=b"", environment=None):
+    """Standard output of a run that must end normally and quietly, whatever the server did."""
+    result = subprocess.run(command, input=stdin, capture_output=True, timeout=RUN_TIMEOUT,
+                            env=dict(os.environ, **(environment or {})))
+    if result.returncode != 0 or result.stderr:
+        raise AssertionError(f"{command} ended with {result.returncode}: {result.stderr[-2000:]}")
+    return result.stdout.decode("utf-8", errors="replace")
+
+
+def run_leasedump(server_text, environment=None):
+    """leasedump's standard output after the server text and an empty file name answer."""
+    return checked_run([LEASEDUMP], f"{server_text}\n\n".encode(), environment)
+
+
+def console_lines(output):
+    return output.split("\r\n")
+
+
+def error_line(text):
+    return f"\r\nError: {text}\r\n"
+
+
+def probe_api(server_text, *extra_subnets):
+    """The answers of every DHCP API call, one dictionary per call."""
+    output = checked_run([PROBE, "api", server_text, *extra_subnets])
+    return [json.loads(line) for line in output.splitlines()]
+
+
+def probe_query(server_text, file_name):
+    """The lease query's console output; its records are saved as text to the file."""
+    return checked_run([PROBE, "query", server_text, file_name])

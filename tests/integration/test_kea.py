@@ -1,0 +1,156 @@
+"""leasedump against a real Kea server: kea-dhcp4 and kea-ctrl-agent on 127.0.0.1."""
+
+import os
+import sys
+import tempfile
+import unittest
+
+sys.path.insert(0, os.path.join(os.environ["LEASEDUMP_SOURCE_DIR"], "scripts"))
+from kea_sandbox import FAR_FUTURE_EXPIRY, KeaSandbox, Lease, Subnet, free_port  # noqa: E402
+from program_runs import (console_lines, error_line, probe_api, probe_query,  # noqa: E402
+                          run_leasedump)
+
+# Two plain subnets, two in a shared network, one without leases. config-get lists the plain
+# ones first, so that is the order of enumeration.
+SUBNETS = [
+    Subnet(1, "10.1.0.0/24"),
+    Subnet(2, "10.2.0.0/23"),
+    Subnet(3, "10.3.0.0/16", shared_network="campus"),
+    Subnet(4, "10.4.4.0/22", shared_network="campus"),
+    Subnet(5, "10.5.0.0/24"),
+]
+SUBNET_ORDER = ["10.1.0.0", "10.2.0.0", "10.5.0.0", "10.3.0.0", "10.4.4.0"]
+SIXTEEN_BYTES = ":".join(f"{i:02x}" for i in range(16))
+
+# (lease, the name leasedump saves): one trailing full stop goes, Kea lower-cases ASCII letters.
+FIXTURES = [
+    (Lease("10.1.0.10", 1, "00:16:3e:00:01:0a", "trail.example."), "trail.example"),
+    (Lease("10.1.0.11", 1, "00:16:3e:00:01:0b", "two.dots.."), "two.dots."),
+    (Lease("10.1.0.12", 1, "00:16:3e:00:01:0c", "."), ""),
+    (Lease("10.1.0.13", 1, "00:16:3e:00:01:0d", "a&b<c>d\"e'f;g,h."), "a&b<c>d\"e'f;g,h"),
+    (Lease("10.2.0.5", 2, "00:16:3e:00:02:05", "Ünïcode-Host.Example."), "Ünïcode-host.example"),
+    (Lease("10.2.1.6", 2, SIXTEEN_BYTES, ""), ""),
+    (Lease("10.2.1.7", 2, "", "no-mac.example.", client_id="01:aa:bb:cc"), "no-mac.example"),
+    (Lease("10.2.1.8", 2, "", "declined.", state=1), "declined"),
+    (Lease("10.3.7.1", 3, "00:16:3e:00:03:01", "日本語.example."), "日本語.example"),
+    (Lease("10.3.7.2", 3, "00:16:3e:00:03:02", "café"), "café"),
+    (Lease("10.4.5.1", 4, "00:16:3e:00:04:01", "UPPER.Example.COM"), "upper.example.com"),
+    (Lease("10.4.5.2", 4, "00:16:3e:00:04:02", "", state=2), ""),
+]
+
+
+def mac_text(hwaddr):
+    return hwaddr.replace(":", "-").upper()
+
+
+def expected_records():
+    by_subnet = {}
+    for lease, name in FIXTURES:
+        by_subnet.setdefault(lease.subnet_id, []).append((lease, name))
+    order = [s.id for s in SUBNETS if not s.shared_network] + \
+            [s.id for s in SUBNETS if s.shared_network]
+    return [f"{name};{lease.address};{mac_text(lease.hwaddr)}"
+            for subnet_id in order for lease, name in by_subnet.get(subnet_id, [])]
+
+
+class RealKeaServer(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.kea = KeaSandbox(SUBNETS, [lease for lease, _ in FIXTURES])
+        cls.kea.start()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.kea.stop()
+
+    def test_program_reads_every_subnet_and_counts_every_lease(self):
+        output = run_leasedump(self.kea.server_text)
+        lines = console_lines(output)
+        self.assertIn("DHCP Subnet number = 5", lines)
+        self.assertEqual([line for line in lines if line.startswith("Reading position: ")],
+                         ["Reading position: " + subnet for subnet in SUBNET_ORDER])
+        self.assertIn(f"Queried {len(FIXTURES)} entries from server {self.kea.server_text}.", lines)
+        self.assertNotIn("Error:", output)
+
+    def test_records_are_saved_as_kea_holds_them(self):
+        with tempfile.TemporaryDirectory() as folder:
+            path = os.path.join(folder, "leases.txt")
+            probe_query(self.kea.server_text, path)
+            with open(path, "rb") as saved:
+                content = saved.read().decode("utf-8")
+        self.assertEqual(content, "\r\n".join(["# Name;IP;MAC"] + expected_records()) + "\r\n")
+
+    def test_api_answers_in_the_windows_shapes(self):
+        answers = probe_api(self.kea.server_text, "10.9.9.0")
+        version, subnets, subnets_again = answers[:3]
+        self.assertEqual((version["status"], version["major"], version["minor"]), (0, 2, 2))
+        self.assertEqual(subnets["status"], 0)
+        self.assertEqual(subnets["subnets"], SUBNET_ORDER)
+        self.assertEqual((subnets["read"], subnets["total"], subnets["resume"]), (5, 5, 5))
+        # A resume handle past the end: nothing more, and no array.
+        self.assertEqual((subnets_again["status"], subnets_again["subnets"]), (259, None))
+
+        clients = {}
+        for answer in answers[3:]:
+            clients.setdefault(answer["subnet"], []).append(answer)
+        masks = {"10.1.0.0": "255.255.255.0", "10.2.0.0": "255.255.254.0",
+                 "10.3.0.0": "255.255.0.0", "10.4.4.0": "255.255.252.0"}
+        expiry = (FAR_FUTURE_EXPIRY + 11644473600) * 10**7
+        for subnet, mask in masks.items():
+            first, again = clients[subnet]
+            self.assertEqual(first["status"], 0)
+            self.assertEqual({c["mask"] for c in first["clients"]}, {mask})
+            self.assertEqual({c["expires"] for c in first["clients"]}, {expiry})
+            self.assertEqual((again["status"], again["clients"]), (259, None))
+        by_address = {c["ip"]: c for answer in answers[3:] if answer["clients"]
+                      for c in answer["clients"]}
+        self.assertEqual(by_address["10.2.1.6"]["hw"], SIXTEEN_BYTES.replace(":", ""))
+        self.assertIsNone(by_address["10.2.1.6"]["name"])
+        self.assertEqual(by_address["10.2.1.7"]["hw"], "")
+        self.assertEqual(bytes.fromhex(by_address["10.3.7.1"]["name"]).decode(), "日本語.example.")
+        # The empty subnet is an empty array, not an error.
+        self.assertEqual(clients["10.5.0.0"], [{"call": "clients", "subnet": "10.5.0.0",
+                                                "status": 0, "read": 0, "total": 0,
+                                                "resume": 0, "clients": []}])
+        self.assertEqual(clients["10.9.9.0"][0]["status"], 20005)
+
+    def test_server_may_be_named_by_url_or_host_name(self):
+        for server_text in (self.kea.url, f"localhost:{self.kea.port}"):
+            with self.subTest(server_text=server_text):
+                output = run_leasedump(server_text)
+                self.assertIn(f"Queried {len(FIXTURES)} entries from server {server_text}.",
+                              console_lines(output))
+
+
+class ServerThatCannotAnswer(unittest.TestCase):
+    def test_nothing_listening_is_an_unavailable_server(self):
+        server_text = f"127.0.0.1:{free_port()}"
+        output = run_leasedump(server_text)
+        self.assertIn("\r\n" + error_line("The RPC server is unavailable"), output)
+        self.assertNotIn("DHCP Subnet number", output)
+        self.assertIn(f"Queried 0 entries from server {server_text}.", console_lines(output))
+
+    def test_kea_without_the_lease_hook_reports_each_subnet(self):
+        with KeaSandbox(SUBNETS, [lease for lease, _ in FIXTURES], load_lease_cmds=False) as kea:
+            output = run_leasedump(kea.server_text)
+        lines = console_lines(output)
+        self.assertIn("DHCP Subnet number = 5", lines)
+        self.assertEqual(lines.count("Error: The request is not supported"), len(SUBNETS))
+        self.assertIn(f"Queried 0 entries from server {kea.server_text}.", lines)
+
+
+class LargeSubnets(unittest.TestCase):
+    def test_every_lease_of_large_subnets_arrives(self):
+        subnets = [Subnet(1, "10.10.0.0/16"), Subnet(2, "10.20.0.0/16", shared_network="big")]
+        leases = [Lease(f"10.{10 * s}.{n >> 8}.{n & 255}", s, f"02:00:00:{s:02x}:{n >> 8:02x}:"
+                        f"{n & 255:02x}", f"host-{s}-{n}.example.") for s in (1, 2)
+                  for n in range(1, 6001)]
+        with KeaSandbox(subnets, leases) as kea:
+            output = run_leasedump(kea.server_text)
+        self.assertIn(f"Queried {len(leases)} entries from server {kea.server_text}.",
+                      console_lines(output))
+        self.assertNotIn("Error:", output)
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
