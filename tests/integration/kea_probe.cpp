@@ -1,6 +1,5 @@
-// The test hook of the Kea integration tests: runs the lease query or the bare DHCP API against
-// a server and prints what came back, for the tests to compare.
-//   kea_probe query SERVER FILE       the lease query, its records saved with the text writer
+// The test hook of the Kea integration tests: runs the bare DHCP API against a server and prints
+// what came back, for the tests to compare.
 //   kea_probe api SERVER [SUBNET...]  every call's status and arrays, one JSON object a line;
 //                                     the subnets given are asked for after the server's own
 
@@ -129,12 +128,6 @@ std::optional<DHCP_IP_ADDRESS> ParseAddress(const std::string& text) {
 
 int main(int argc, char** argv) {
   std::vector<std::string> arguments(argv + 1, argv + argc);
-  if (arguments.size() == 3 && arguments[0] == "query") {
-    lease::LeaseList leases;
-    int count = lease::QueryServer(arguments[1], leases);
-    lease::WriteConsoleLine("count " + std::to_string(count));
-    return lease::SaveAsText(arguments[2], leases) == count ? 0 : 1;
-  }
   if (arguments.size() >= 2 && arguments[0] == "api") {
     std::u16string server = platform::WideFromNarrow(arguments[1]);
     std::vector<DHCP_IP_ADDRESS> extra;
@@ -145,6 +138,6 @@ int main(int argc, char** argv) {
     }
     return ProbeApi(server.data(), extra);
   }
-  std::fputs("usage: kea_probe query SERVER FILE | kea_probe api SERVER [SUBNET...]\n", stderr);
+  std::fputs("usage: kea_probe api SERVER [SUBNET...]\n", stderr);
   return 2;
 }

@@ -3,6 +3,7 @@
 import json
 import os
 import subprocess
+import tempfile
 
 BUILD_DIR = os.environ["LEASEDUMP_BUILD_DIR"]
 LEASEDUMP = os.path.join(BUILD_DIR, "leasedump")
@@ -10,18 +11,31 @@ PROBE = os.path.join(BUILD_DIR, "tests", "integration", "kea_probe")
 RUN_TIMEOUT = 60
 
 
-def checked_run(command, stdin=b"", environment=None):
+def checked_run(command, stdin=b"", environment=None, cwd=None):
     """Standard output of a run that must end normally and quietly, whatever the server did."""
     result = subprocess.run(command, input=stdin, capture_output=True, timeout=RUN_TIMEOUT,
-                            env=dict(os.environ, **(environment or {})))
+                            env=dict(os.environ, **(environment or {})), cwd=cwd)
     if result.returncode != 0 or result.stderr:
         raise AssertionError(f"{command} ended with {result.returncode}: {result.stderr[-2000:]}")
     return result.stdout.decode("utf-8", errors="replace")
 
 
+def save_with_leasedump(server_text, arguments=(), environment=None):
+    """leasedump's standard output after the server text and an empty file name answer, and the
+    files it left in its (otherwise empty) working directory, by name."""
+    with tempfile.TemporaryDirectory() as folder:
+        output = checked_run([os.path.abspath(LEASEDUMP), *arguments],
+                             f"{server_text}\n\n".encode(), environment, cwd=folder)
+        files = {}
+        for name in os.listdir(folder):
+            with open(os.path.join(folder, name), "rb") as file:
+                files[name] = file.read()
+        return output, files
+
+
 def run_leasedump(server_text, environment=None):
     """leasedump's standard output after the server text and an empty file name answer."""
-    return checked_run([LEASEDUMP], f"{server_text}\n\n".encode(), environment)
+    return save_with_leasedump(server_text, environment=environment)[0]
 
 
 def console_lines(output):
@@ -36,8 +50,3 @@ def probe_api(server_text, *extra_subnets):
     """The answers of every DHCP API call, one dictionary per call."""
     output = checked_run([PROBE, "api", server_text, *extra_subnets])
     return [json.loads(line) for line in output.splitlines()]
-
-
-def probe_query(server_text, file_name):
-    """The lease query's console output; its records are saved as text to the file."""
-    return checked_run([PROBE, "query", server_text, file_name])

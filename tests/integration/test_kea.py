@@ -1,14 +1,17 @@
 """leasedump against a real Kea server: kea-dhcp4 and kea-ctrl-agent on 127.0.0.1."""
 
+import csv
+import io
 import os
+import subprocess
 import sys
-import tempfile
 import unittest
+import xml.etree.ElementTree as ElementTree
 
 sys.path.insert(0, os.path.join(os.environ["LEASEDUMP_SOURCE_DIR"], "scripts"))
 from kea_sandbox import FAR_FUTURE_EXPIRY, KeaSandbox, Lease, Subnet, free_port  # noqa: E402
-from program_runs import (console_lines, error_line, probe_api, probe_query,  # noqa: E402
-                          run_leasedump)
+from program_runs import (console_lines, error_line, probe_api, run_leasedump,  # noqa: E402
+                          save_with_leasedump)
 
 # Two plain subnets, two in a shared network, one without leases. config-get lists the plain
 # ones first, so that is the order of enumeration.
@@ -44,13 +47,25 @@ def mac_text(hwaddr):
 
 
 def expected_records():
+    """(host name, IP, MAC) of every lease, in the order in which Kea lists them."""
     by_subnet = {}
     for lease, name in FIXTURES:
         by_subnet.setdefault(lease.subnet_id, []).append((lease, name))
     order = [s.id for s in SUBNETS if not s.shared_network] + \
             [s.id for s in SUBNETS if s.shared_network]
-    return [f"{name};{lease.address};{mac_text(lease.hwaddr)}"
+    return [(name, lease.address, mac_text(lease.hwaddr))
             for subnet_id in order for lease, name in by_subnet.get(subnet_id, [])]
+
+
+def records_of_xml(document):
+    root = ElementTree.fromstring(document)
+    assert root.tag == "addrlist" and root.attrib == {"version": "4"}, root
+    return [tuple(field.text or "" for field in address) for address in root]
+
+
+def well_formed_by_xmllint(document):
+    return subprocess.run(["xmllint", "--noout", "-"], input=document,
+                          capture_output=True).returncode == 0
 
 
 class RealKeaServer(unittest.TestCase):
@@ -72,13 +87,25 @@ class RealKeaServer(unittest.TestCase):
         self.assertIn(f"Queried {len(FIXTURES)} entries from server {self.kea.server_text}.", lines)
         self.assertNotIn("Error:", output)
 
-    def test_records_are_saved_as_kea_holds_them(self):
-        with tempfile.TemporaryDirectory() as folder:
-            path = os.path.join(folder, "leases.txt")
-            probe_query(self.kea.server_text, path)
-            with open(path, "rb") as saved:
-                content = saved.read().decode("utf-8")
-        self.assertEqual(content, "\r\n".join(["# Name;IP;MAC"] + expected_records()) + "\r\n")
+    def test_saves_an_xml_document_of_every_lease_in_kea_order(self):
+        output, files = save_with_leasedump(self.kea.server_text)
+        self.assertEqual(list(files), ["DHCP.xml"])
+        document = files["DHCP.xml"]
+        self.assertTrue(document.startswith(b'<?xml version="1.0"?>\r\n<addrlist version="4">'))
+        self.assertTrue(well_formed_by_xmllint(document))
+        self.assertEqual(records_of_xml(document), expected_records())
+        self.assertIn("Query results have been saved to file DHCP.xml.", console_lines(output))
+
+    def test_saves_the_text_file_with_text(self):
+        output, files = save_with_leasedump(self.kea.server_text, ["/text"])
+        self.assertEqual(list(files), ["DHCP.xml"])
+        text = files["DHCP.xml"].decode("utf-8")
+        rows = list(csv.reader(io.StringIO(text, newline=""), delimiter=";",
+                               quoting=csv.QUOTE_NONE))
+        # The format has no quoting: a semicolon in a host name is one more field.
+        self.assertEqual(rows, [["# Name", "IP", "MAC"]] +
+                         [";".join(record).split(";") for record in expected_records()])
+        self.assertTrue(text.endswith("\r\n") and text.count("\r\n") == len(FIXTURES) + 1)
 
     def test_api_answers_in_the_windows_shapes(self):
         answers = probe_api(self.kea.server_text, "10.9.9.0")
