@@ -27,6 +27,9 @@ class OutputFile {
   bool IsRegularFile() const { return regular_; }
 
  private:
+  // Both platforms' "no file": -1 is an invalid descriptor and INVALID_HANDLE_VALUE.
+  static constexpr std::intptr_t kNoFile = -1;
+
   OutputFile(std::intptr_t handle, bool regular) : handle_(handle), regular_(regular) {}
 
   std::intptr_t handle_;

@@ -9,9 +9,6 @@
 #include <utility>
 
 namespace platform {
-namespace {
-constexpr std::intptr_t kNoFile = -1;
-}
 
 std::optional<OutputFile> OutputFile::Create(const std::string& path) {
   int fd;
@@ -24,22 +21,6 @@ std::optional<OutputFile> OutputFile::Create(const std::string& path) {
   struct stat info {};
   bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
   return OutputFile(fd, regular);
-}
-
-OutputFile::OutputFile(OutputFile&& other) noexcept
-    : handle_(std::exchange(other.handle_, kNoFile)), regular_(other.regular_) {}
-
-OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = std::exchange(other.handle_, kNoFile);
-    regular_ = other.regular_;
-  }
-  return *this;
-}
-
-OutputFile::~OutputFile() {
-  Close();
 }
 
 bool OutputFile::Write(std::string_view bytes) {

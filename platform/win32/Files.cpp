@@ -8,7 +8,6 @@
 namespace platform {
 namespace {
 
-const std::intptr_t kNoFile = reinterpret_cast<std::intptr_t>(INVALID_HANDLE_VALUE);
 // WriteFile takes a 32-bit count; larger texts go in pieces.
 constexpr std::size_t kLargestWrite = 1u << 30;
 
@@ -25,25 +24,10 @@ std::optional<OutputFile> OutputFile::Create(const std::string& path) {
   if (handle == INVALID_HANDLE_VALUE) {
     return std::nullopt;
   }
+  static_assert(sizeof(HANDLE) == sizeof(std::intptr_t));
   // A device such as NUL or a named pipe is no file to remove after a failed write.
   bool regular = ::GetFileType(handle) == FILE_TYPE_DISK;
   return OutputFile(reinterpret_cast<std::intptr_t>(handle), regular);
-}
-
-OutputFile::OutputFile(OutputFile&& other) noexcept
-    : handle_(std::exchange(other.handle_, kNoFile)), regular_(other.regular_) {}
-
-OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = std::exchange(other.handle_, kNoFile);
-    regular_ = other.regular_;
-  }
-  return *this;
-}
-
-OutputFile::~OutputFile() {
-  Close();
 }
 
 bool OutputFile::Write(std::string_view bytes) {
