@@ -5,6 +5,8 @@
 
 #include <cerrno>
 
+#include "platform/InputLines.h"
+
 namespace platform {
 namespace {
 
@@ -29,12 +31,6 @@ IoStatus WriteAll(int fd, std::string_view bytes) {
     bytes.remove_prefix(static_cast<std::size_t>(written));
   }
   return {};
-}
-
-// Bytes read from standard input but not yet handed out: a pipe delivers several lines at once.
-std::string& PendingInput() {
-  static std::string pending;
-  return pending;
 }
 
 // Puts the terminal into single-key mode for the life of the object. Signals are off too, so
@@ -75,40 +71,24 @@ IoStatus WriteStandardError(std::string_view bytes) {
 }
 
 StandardInputLine ReadStandardInputLine() {
-  std::string& pending = PendingInput();
-  StandardInputLine result;
-  for (;;) {
-    std::size_t end = pending.find('\n');
-    if (end != std::string::npos) {
-      result.outcome = LineRead::Line;
-      result.text = pending.substr(0, end);
-      pending.erase(0, end + 1);
-      break;
+  return ReadLineFrom([](char* buffer, std::size_t size) {
+    InputChunk chunk;
+    for (;;) {
+      ssize_t count = ::read(STDIN_FILENO, buffer, size);
+      if (count >= 0) {
+        chunk.count = static_cast<std::size_t>(count);
+        return chunk;
+      }
+      // A closed descriptor is an input that has ended, not a broken console.
+      if (errno == EBADF) {
+        return chunk;
+      }
+      if (errno != EINTR) {
+        chunk.status = FailureOf(errno);
+        return chunk;
+      }
     }
-    char buffer[4096];
-    ssize_t count = ::read(STDIN_FILENO, buffer, sizeof buffer);
-    if (count > 0) {
-      pending.append(buffer, static_cast<std::size_t>(count));
-      continue;
-    }
-    if (count < 0 && errno == EINTR) {
-      continue;
-    }
-    // A closed descriptor is an input that has ended, not a broken console.
-    if (count == 0 || errno == EBADF) {
-      result.outcome = pending.empty() ? LineRead::EndOfInput : LineRead::Line;
-      result.text = std::move(pending);
-      pending.clear();
-      break;
-    }
-    result.outcome = LineRead::Failed;
-    result.status = FailureOf(errno);
-    break;
-  }
-  if (!result.text.empty() && result.text.back() == '\r') {
-    result.text.pop_back();
-  }
-  return result;
+  });
 }
 
 void WaitForConsoleKey() {

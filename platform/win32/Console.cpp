@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "platform/InputLines.h"
+
 namespace platform {
 namespace {
 
@@ -40,59 +42,24 @@ IoStatus WriteAll(DWORD standardHandle, std::string_view bytes) {
   return {};
 }
 
-// Bytes read from standard input but not yet handed out: a pipe delivers several lines at once.
-std::string& PendingInput() {
-  static std::string pending;
-  return pending;
-}
-
 // A process started without standard input, or whose writer has gone, has reached its end.
 bool IsEndOfInput(DWORD error) {
   return error == ERROR_BROKEN_PIPE || error == ERROR_HANDLE_EOF || error == ERROR_INVALID_HANDLE;
 }
 
-StandardInputLine TakeLine(std::string& pending, std::size_t end) {
-  StandardInputLine line;
-  line.outcome = LineRead::Line;
-  line.text = pending.substr(0, end);
-  pending.erase(0, end + 1);
-  return line;
-}
-
-StandardInputLine TakeRest(std::string& pending) {
-  StandardInputLine line;
-  line.outcome = pending.empty() ? LineRead::EndOfInput : LineRead::Line;
-  line.text = std::move(pending);
-  pending.clear();
-  return line;
-}
-
-StandardInputLine ReadUntilLineEnd() {
-  std::string& pending = PendingInput();
-  HANDLE input = ::GetStdHandle(STD_INPUT_HANDLE);
-  for (;;) {
-    std::size_t end = pending.find('\n');
-    if (end != std::string::npos) {
-      return TakeLine(pending, end);
-    }
-    char buffer[4096];
-    DWORD count = 0;
-    if (::ReadFile(input, buffer, sizeof buffer, &count, nullptr)) {
-      if (count == 0) {
-        return TakeRest(pending);
-      }
-      pending.append(buffer, count);
-      continue;
-    }
-    DWORD error = ::GetLastError();
-    if (IsEndOfInput(error)) {
-      return TakeRest(pending);
-    }
-    StandardInputLine failed;
-    failed.outcome = LineRead::Failed;
-    failed.status = IoFailure(error);
-    return failed;
+InputChunk ReadChunk(char* buffer, std::size_t size) {
+  InputChunk chunk;
+  DWORD count = 0;
+  if (::ReadFile(::GetStdHandle(STD_INPUT_HANDLE), buffer, static_cast<DWORD>(size), &count,
+                 nullptr)) {
+    chunk.count = count;
+    return chunk;
   }
+  DWORD error = ::GetLastError();
+  if (!IsEndOfInput(error)) {
+    chunk.status = IoFailure(error);
+  }
+  return chunk;
 }
 
 bool HasKeyEvent(const INPUT_RECORD* records, DWORD count) {
@@ -111,11 +78,7 @@ IoStatus WriteStandardError(std::string_view bytes) {
 }
 
 StandardInputLine ReadStandardInputLine() {
-  StandardInputLine line = ReadUntilLineEnd();
-  if (!line.text.empty() && line.text.back() == '\r') {
-    line.text.pop_back();
-  }
-  return line;
+  return ReadLineFrom(ReadChunk);
 }
 
 void WaitForConsoleKey() {
