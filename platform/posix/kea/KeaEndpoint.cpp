@@ -64,9 +64,11 @@ std::optional<std::string> BracketedEndpoint(std::string_view server) {
 }
 
 // A URL whose authority holds user information: the answer is echoed on the console, so a
-// password typed there would be shown, and credentials come from the environment alone.
+// password typed there would be shown, and credentials come from the environment alone. curl
+// takes "http:///host" for "http://host", so the authority starts after every slash.
 bool HasUserInformation(std::string_view url) {
   std::string_view rest = url.substr(url.find("://") + 3);
+  rest.remove_prefix(std::min(rest.find_first_not_of('/'), rest.size()));
   std::string_view authority = rest.substr(0, rest.find_first_of("/?#"));
   return authority.find('@') != std::string_view::npos;
 }
