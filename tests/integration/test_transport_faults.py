@@ -17,7 +17,8 @@ class FailedVersionCall(unittest.TestCase):
 
     def assert_version_error(self, reply, text, environment=None):
         with ScriptedServer(lambda request: reply) as server:
-            output = run_leasedump(server.server_text, environment)
+            output, files = save_with_leasedump(server.server_text, environment=environment)
+        self.assertEqual(files, {})
         self.assertIn(error_line(text), output)
         self.assertNotIn("DHCP Subnet number", output)
         self.assertIn(f"Queried 0 entries from server {server.server_text}.", output)
@@ -58,6 +59,19 @@ class FailedVersionCall(unittest.TestCase):
             for _ in range((MAX_REPLY_BYTES >> 20) + 64):
                 connection.sendall(chunk)
         self.assert_version_error(endless, "The data is invalid")
+
+    def test_flood_of_headers_is_cut_at_its_bound(self):
+        def endless_headers(connection):
+            connection.sendall(b"HTTP/1.1 200 OK\r\n")
+            for number in range(100_000):
+                connection.sendall(b"X-Filler-%d: %s\r\n" % (number, b"a" * 100))
+
+        def endless_interim_answers(connection):
+            for _ in range(1_000_000):
+                connection.sendall(b"HTTP/1.1 100 Continue\r\n\r\n")
+        for flood in (endless_headers, endless_interim_answers):
+            with self.subTest(flood.__name__):
+                self.assert_version_error(flood, "The data is invalid")
 
     def test_connection_closed_without_reply_is_an_unavailable_server(self):
         self.assert_version_error(CLOSE, "The RPC server is unavailable")

@@ -38,10 +38,14 @@ std::size_t ReceiveBytes(char* data, std::size_t size, std::size_t count, void* 
   return bytes;
 }
 
-// Header bytes are progress too: a server may trickle its status line and headers.
+// Header bytes are progress too: a server may trickle its status line and headers. Their total
+// (interim 1xx answers included) has its own bound, so that a flood of headers is refused as a
+// reply not as described, like an oversized body.
 std::size_t ReceiveHeader(char* /*data*/, std::size_t size, std::size_t count, void* context) {
-  static_cast<Download*>(context)->headerBytes += size * count;
-  return size * count;
+  auto* download = static_cast<Download*>(context);
+  std::size_t bytes = size * count;
+  download->headerBytes += bytes;
+  return download->headerBytes <= kMaxHeaderBytes ? bytes : 0;
 }
 
 // curl calls this at least once a second while a transfer waits; a non-zero return aborts it.
