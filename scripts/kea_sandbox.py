@@ -14,6 +14,7 @@ the client for a certificate.
 Run as a program it serves sample leases until interrupted:
     python3 scripts/kea_sandbox.py                 # a few dozen leases over five subnets
     python3 scripts/kea_sandbox.py --leases 100000 --subnets 4
+    LEASEDUMP_USER=admin LEASEDUMP_PASSWORD=... python3 scripts/kea_sandbox.py --tls --auth
 """
 
 import argparse
@@ -395,21 +396,36 @@ def main():
     parser.add_argument("--leases", type=int, default=0,
                         help="generate this many leases instead of the sample")
     parser.add_argument("--subnets", type=int, default=4, help="subnets of the generated leases")
+    parser.add_argument("--tls", action="store_true",
+                        help="serve HTTPS with a certificate from a throw-away CA")
+    parser.add_argument("--auth", action="store_true",
+                        help="ask for the user and password of LEASEDUMP_USER and "
+                             "LEASEDUMP_PASSWORD (never given on the command line)")
     options = parser.parse_args()
     if options.leases > 0:
         subnets, leases = generated_network(options.leases, max(1, options.subnets))
     else:
         subnets, leases = sample_network()
+    users = None
+    if options.auth:
+        user, password = os.environ.get("LEASEDUMP_USER"), os.environ.get("LEASEDUMP_PASSWORD")
+        if not user or not password:
+            parser.error("--auth needs LEASEDUMP_USER and LEASEDUMP_PASSWORD in the environment")
+        users = {user: password}
     try:
-        with KeaSandbox(subnets, leases) as kea:
-            print(f"Kea is serving {len(leases)} leases at {kea.server_text}; Ctrl+C stops it.",
-                  flush=True)
-            while True:
-                time.sleep(3600)
+        with tempfile.TemporaryDirectory(prefix="leasedump-ca-") as certificates:
+            tls = make_test_certificates(certificates) if options.tls else None
+            with KeaSandbox(subnets, leases, users=users, tls=tls) as kea:
+                server = kea.url if tls else kea.server_text
+                print(f"Kea is serving {len(leases)} leases at {server}; Ctrl+C stops it.",
+                      flush=True)
+                if tls:
+                    print(f"Its CA: LEASEDUMP_CA_FILE={tls.ca}", flush=True)
+                while True:
+                    time.sleep(3600)
     except KeyboardInterrupt:
         pass
     return 0
-
 
 if __name__ == "__main__":
     sys.exit(main())
