@@ -1,7 +1,6 @@
 """leasedump against scripted HTTP servers on 127.0.0.1 that fail in ways Kea seldom does."""
 
 import base64
-import json
 import socket
 import time
 import unittest
