@@ -7,12 +7,18 @@ folder) and kea-ctrl-agent on a free port, waits until the agent answers version
 exactly the two processes it started: on leaving the `with` block, on Ctrl+C, on SIGTERM, and
 (through the kernel's parent-death signal) when this process dies without cleaning up.
 
+The agent may ask for HTTP basic authentication (`users`, a name-to-password mapping) and serve
+HTTPS with a certificate from a throw-away CA (`tls=make_test_certificates(folder)`); it never asks
+the client for a certificate.
+
 Run as a program it serves sample leases until interrupted:
     python3 scripts/kea_sandbox.py                 # a few dozen leases over five subnets
     python3 scripts/kea_sandbox.py --leases 100000 --subnets 4
+    LEASEDUMP_USER=admin LEASEDUMP_PASSWORD=... python3 scripts/kea_sandbox.py --tls --auth
 """
 
 import argparse
+import base64
 import ctypes
 import glob
 import json
@@ -20,6 +26,7 @@ import os
 import shutil
 import signal
 import socket
+import ssl
 import subprocess
 import sys
 import tempfile
@@ -70,6 +77,37 @@ def lease_file_text(leases):
             str(lease.state), ""
         ]))
     return "\n".join(rows) + "\n"
+
+
+@dataclass(frozen=True)
+class TlsFiles:
+    ca: str  # the CA certificate that signed the server's (PEM)
+    cert: str  # the server's certificate, for the address 127.0.0.1 alone
+    key: str  # its private key
+
+
+def make_test_certificates(folder):
+    """A throw-away CA and a server certificate that it signed, valid for two days."""
+    def path(name):
+        return os.path.join(folder, name)
+
+    def openssl(*arguments):
+        subprocess.run(["openssl", *arguments], check=True, capture_output=True, timeout=60)
+
+    curve = ["-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes"]
+    openssl("req", "-x509", *curve, "-keyout", path("ca.key"), "-out", path("ca.pem"),
+            "-days", "2", "-subj", "/CN=leasedump test CA",
+            "-addext", "basicConstraints=critical,CA:TRUE",
+            "-addext", "keyUsage=critical,keyCertSign,cRLSign")
+    openssl("req", *curve, "-keyout", path("server.key"), "-out", path("server.csr"),
+            "-subj", "/CN=127.0.0.1")
+    with open(path("server.ext"), "w") as extensions:
+        extensions.write("subjectAltName=IP:127.0.0.1\n"
+                         "basicConstraints=CA:FALSE\nextendedKeyUsage=serverAuth\n")
+    openssl("x509", "-req", "-in", path("server.csr"), "-CA", path("ca.pem"),
+            "-CAkey", path("ca.key"), "-CAcreateserial", "-days", "2",
+            "-extfile", path("server.ext"), "-out", path("server.pem"))
+    return TlsFiles(path("ca.pem"), path("server.pem"), path("server.key"))
 
 
 def free_port():
@@ -127,14 +165,18 @@ def _raise_system_exit(signum, _frame):
 class KeaSandbox:
     """with KeaSandbox(subnets, leases) as kea: ... kea.server_text is "127.0.0.1:PORT"."""
 
-    def __init__(self, subnets, leases=(), load_lease_cmds=True, lease_file_text_override=None):
+    def __init__(self, subnets, leases=(), load_lease_cmds=True, lease_file_text_override=None,
+                 users=None, tls=None):
         self.subnets = list(subnets)
         self.leases = list(leases)
         self.load_lease_cmds = load_lease_cmds
         self.lease_file_override = lease_file_text_override
+        self.users = dict(users or {})
+        self.tls = tls
         self.folder = None
         self.port = None
         self._processes = []
+        self._dhcp4 = None
         self._previous_sigterm = None
 
     @property
@@ -143,7 +185,8 @@ class KeaSandbox:
 
     @property
     def url(self):
-        return f"http://127.0.0.1:{self.port}/"
+        scheme = "https" if self.tls else "http"
+        return f"{scheme}://127.0.0.1:{self.port}/"
 
     def __enter__(self):
         self.start()
@@ -158,7 +201,7 @@ class KeaSandbox:
             self.folder = tempfile.mkdtemp(prefix="leasedump-kea-")
             self._write_lease_file()
             self.port = free_port()
-            self._spawn("kea-dhcp4", self._dhcp4_config())
+            self._dhcp4 = self._spawn("kea-dhcp4", self._dhcp4_config())
             self._spawn("kea-ctrl-agent", self._agent_config())
             self._wait_until_ready()
         except BaseException:
@@ -178,19 +221,33 @@ class KeaSandbox:
                 process.kill()
                 process.wait()
         self._processes = []
+        self._dhcp4 = None
         if self.folder is not None:
             shutil.rmtree(self.folder, ignore_errors=True)
             self.folder = None
         self._restore_sigterm()
 
+    def stop_dhcp4(self):
+        """Stops kea-dhcp4 and waits for its end; the agent goes on without it."""
+        if self._dhcp4 is not None and self._dhcp4.poll() is None:
+            self._dhcp4.terminate()
+            self._dhcp4.wait(timeout=STOP_TIMEOUT_SECONDS)
+
     def command(self, command, arguments=None, timeout=30):
-        """Sends one command through the agent; returns the decoded answer list."""
+        """Sends one command through the agent, as its first user when it asks for one and
+        trusting the sandbox's CA; returns the decoded answer list."""
         request = {"command": command, "service": ["dhcp4"]}
         if arguments is not None:
             request["arguments"] = arguments
+        headers = {"Content-Type": "application/json"}
+        if self.users:
+            user, password = next(iter(self.users.items()))
+            token = base64.b64encode(f"{user}:{password}".encode()).decode()
+            headers["Authorization"] = f"Basic {token}"
+        context = ssl.create_default_context(cafile=self.tls.ca) if self.tls else None
         message = urllib.request.Request(self.url, data=json.dumps(request).encode(),
-                                         headers={"Content-Type": "application/json"})
-        with urllib.request.urlopen(message, timeout=timeout) as answer:
+                                         headers=headers)
+        with urllib.request.urlopen(message, timeout=timeout, context=context) as answer:
             return json.loads(answer.read())
 
     def log_tail(self, lines=20):
@@ -246,13 +303,21 @@ class KeaSandbox:
         return {"Dhcp4": config}
 
     def _agent_config(self):
-        return {"Control-agent": {
+        config = {
             "http-host": "127.0.0.1",
             "http-port": self.port,
             "control-sockets": {"dhcp4": {"socket-type": "unix",
                                           "socket-name": self._path("kea4.sock")}},
             "loggers": self._logger("kea-ctrl-agent"),
-        }}
+        }
+        if self.users:
+            config["authentication"] = {
+                "type": "basic", "realm": "leasedump-sandbox",
+                "clients": [{"user": u, "password": p} for u, p in self.users.items()]}
+        if self.tls:
+            config.update({"trust-anchor": self.tls.ca, "cert-file": self.tls.cert,
+                           "key-file": self.tls.key, "cert-required": False})
+        return {"Control-agent": config}
 
     def _spawn(self, name, config):
         config_path = self._path(name + ".json")
@@ -262,12 +327,14 @@ class KeaSandbox:
         # names a live process.
         environment = dict(os.environ, KEA_PIDFILE_DIR=self.folder, KEA_LOCKFILE_DIR=self.folder)
         with open(self._path(name + ".out"), "w") as output:
-            self._processes.append(subprocess.Popen(
+            process = subprocess.Popen(
                 [kea_program(name, self.folder), "-c", config_path],
                 stdin=subprocess.DEVNULL, stdout=output, stderr=subprocess.STDOUT,
                 env=environment, cwd=self.folder,
                 # Its own session: a Ctrl+C at the terminal reaches us, and we stop it.
-                start_new_session=True, preexec_fn=_die_with_parent))
+                start_new_session=True, preexec_fn=_die_with_parent)
+        self._processes.append(process)
+        return process
 
     def _wait_until_ready(self):
         deadline = time.monotonic() + READY_TIMEOUT_SECONDS
@@ -329,21 +396,36 @@ def main():
     parser.add_argument("--leases", type=int, default=0,
                         help="generate this many leases instead of the sample")
     parser.add_argument("--subnets", type=int, default=4, help="subnets of the generated leases")
+    parser.add_argument("--tls", action="store_true",
+                        help="serve HTTPS with a certificate from a throw-away CA")
+    parser.add_argument("--auth", action="store_true",
+                        help="ask for the user and password of LEASEDUMP_USER and "
+                             "LEASEDUMP_PASSWORD (never given on the command line)")
     options = parser.parse_args()
     if options.leases > 0:
         subnets, leases = generated_network(options.leases, max(1, options.subnets))
     else:
         subnets, leases = sample_network()
+    users = None
+    if options.auth:
+        user, password = os.environ.get("LEASEDUMP_USER"), os.environ.get("LEASEDUMP_PASSWORD")
+        if not user or not password:
+            parser.error("--auth needs LEASEDUMP_USER and LEASEDUMP_PASSWORD in the environment")
+        users = {user: password}
     try:
-        with KeaSandbox(subnets, leases) as kea:
-            print(f"Kea is serving {len(leases)} leases at {kea.server_text}; Ctrl+C stops it.",
-                  flush=True)
-            while True:
-                time.sleep(3600)
+        with tempfile.TemporaryDirectory(prefix="leasedump-ca-") as certificates:
+            tls = make_test_certificates(certificates) if options.tls else None
+            with KeaSandbox(subnets, leases, users=users, tls=tls) as kea:
+                server = kea.url if tls else kea.server_text
+                print(f"Kea is serving {len(leases)} leases at {server}; Ctrl+C stops it.",
+                      flush=True)
+                if tls:
+                    print(f"Its CA: LEASEDUMP_CA_FILE={tls.ca}", flush=True)
+                while True:
+                    time.sleep(3600)
     except KeyboardInterrupt:
         pass
     return 0
-
 
 if __name__ == "__main__":
     sys.exit(main())

@@ -171,6 +171,16 @@ clients 10.3.0.0 5
                 run = self.run_fake("version 0\n", answers)
                 self.assertTranscript(run, self.introduction() + self.ending(0, server))
 
+    def test_standard_input_from_a_file_or_the_null_device_does_not_hang(self):
+        with tempfile.TemporaryFile() as answers:
+            answers.write(b"10.0.0.9")
+            answers.seek(0)
+            run = self.run_fake("version 0\n", None, stdin=answers)
+        self.assertTranscript(run, self.introduction() + self.ending(0, "10.0.0.9"))
+        with open(os.devnull, "rb") as null:
+            run = self.run_fake("version 0\n", None, stdin=null)
+        self.assertTranscript(run, self.introduction() + self.ending(0, "127.0.0.1"))
+
     def test_closed_standard_input_does_not_hang(self):
         run = self.run_fake("version 0\n", None, stdin=subprocess.DEVNULL,
                        preexec_fn=lambda: os.close(0))
@@ -212,13 +222,17 @@ def records_of_text(data):
 class OutputFiles(TranscriptTest):
     """The file a run leaves behind, chosen by the command line."""
 
-    def save(self, answers, arguments=(), scenario=NORMAL_SERVER, prepare=None):
+    def save(self, answers, arguments=(), scenario=NORMAL_SERVER, prepare=None, keep=None):
+        """The run in a scratch directory and what it left there: the files by name, or what
+        `keep(directory)` gives."""
         with tempfile.TemporaryDirectory() as directory:
             if prepare:
                 prepare(directory)
             run = self.run_fake(scenario, answers, arguments, cwd=directory)
             self.assertEqual(run.stderr, b"")
             self.assertEqual(run.status, 0)
+            if keep:
+                return run, keep(directory)
             files = {}
             for name in os.listdir(directory):
                 with open(os.path.join(directory, name), "rb") as file:
@@ -263,6 +277,23 @@ class OutputFiles(TranscriptTest):
                 file.write(b"<old/>" * 10000)
         run, files = self.save(b"\nleases.xml\n", prepare=old_file)
         self.assertEqual(files["leases.xml"], NORMAL_SERVER_XML)
+        run, files = self.save(b"\nleases.xml\n", ["/text"], prepare=old_file)
+        self.assertEqual(records_of_text(files["leases.xml"]), NORMAL_SERVER_RECORDS)
+        self.assertEqual(run.lines_after_summary(),
+                         ["Query results have been saved to file leases.xml."])
+
+    def test_a_path_that_is_a_directory_is_reported_and_left_alone(self):
+        def directory_with_a_file(directory):
+            os.mkdir(os.path.join(directory, "leases"))
+            with open(os.path.join(directory, "leases", "kept"), "wb") as file:
+                file.write(b"kept")
+        for arguments in ((), ("/text",)):
+            with self.subTest(arguments=arguments):
+                run, files = self.save(b"\nleases\n", arguments, prepare=directory_with_a_file,
+                                       keep=lambda directory: os.listdir(
+                                           os.path.join(directory, "leases")))
+                self.assertEqual(files, ["kept"])
+                self.assertEqual(run.lines_after_summary(), ["", "Cannot open file leases."])
 
     def test_a_missing_directory_is_reported_and_nothing_else(self):
         for arguments in ((), ("/text",)):
@@ -277,6 +308,44 @@ class OutputFiles(TranscriptTest):
             with self.subTest(arguments=arguments):
                 run, files = self.save(b"\n/dev/full\n", arguments)
                 self.assertEqual(run.lines_after_summary(), ["", "Cannot write file /dev/full."])
+
+
+NOBODY = 65534
+
+
+def as_nobody():
+    """Runs in the child before exec: the unprivileged user, for whom permissions hold."""
+    os.setgroups([])
+    os.setgid(NOBODY)
+    os.setuid(NOBODY)
+
+
+class ReadOnlyDirectory(TranscriptTest):
+    """Root writes anywhere: as root the program runs as the user nobody."""
+
+    def test_a_read_only_directory_is_reported_and_nothing_is_written(self):
+        with tempfile.TemporaryDirectory() as directory:
+            os.chmod(directory, 0o755)
+            scenario = os.path.join(directory, "server.scenario")
+            with open(scenario, "w") as file:
+                file.write(NORMAL_SERVER)
+            os.chmod(scenario, 0o644)
+            read_only = os.path.join(directory, "read-only")
+            os.mkdir(read_only, 0o555)
+            try:
+                completed = subprocess.run(
+                    self.program.fake_command(), input=b"\nread-only/leases.xml\n",
+                    capture_output=True, env=self.program.environment(scenario), cwd=directory,
+                    timeout=60, preexec_fn=as_nobody if os.geteuid() == 0 else None)
+            except (PermissionError, subprocess.SubprocessError) as error:
+                self.skipTest(f"cannot run the program as the unprivileged user nobody: {error}")
+            if os.geteuid() != 0 and os.access(read_only, os.W_OK):
+                self.skipTest("this user may write into a read-only directory")
+            run = Run(completed)
+            self.assertEqual((run.status, run.stderr), (0, b""))
+            self.assertEqual(run.lines_after_summary(),
+                             ["", "Cannot open file read-only/leases.xml."])
+            self.assertEqual(os.listdir(read_only), [])
 
 
 class FailureReport(unittest.TestCase):

@@ -1,120 +1,14 @@
 """leasedump against scripted HTTP servers on 127.0.0.1 that fail in ways Kea seldom does."""
 
 import base64
-import json
-import os
 import socket
-import threading
 import time
 import unittest
 
-from program_runs import error_line, probe_api, run_leasedump
+from program_runs import error_line, probe_api, run_leasedump, save_with_leasedump
+from scripted_server import CLOSE, SILENT, ScriptedServer, answer, http
 
 MAX_REPLY_BYTES = 256 << 20
-SILENCE_SECONDS = 60
-
-SILENT = object()  # keep the connection open and never answer
-CLOSE = object()  # close the connection without a byte
-
-
-def http(body, status="200 OK", extra_headers=""):
-    if isinstance(body, str):
-        body = body.encode()
-    head = (f"HTTP/1.1 {status}\r\nContent-Type: application/json\r\n"
-            f"Content-Length: {len(body)}\r\n{extra_headers}\r\n")
-    return head.encode() + body
-
-
-def answer(result, text="", arguments=None, bare=False):
-    fields = {"result": result, "text": text}
-    if arguments is not None:
-        fields["arguments"] = arguments
-    return http(json.dumps(fields if bare else [fields]))
-
-
-class Request:
-    def __init__(self, head, body):
-        lines = head.decode("latin-1").split("\r\n")
-        self.request_line = lines[0]
-        self.headers = {}
-        for line in lines[1:]:
-            name, _, value = line.partition(":")
-            self.headers[name.strip().lower()] = value.strip()
-        self.json = json.loads(body) if body else None
-        self.command = (self.json or {}).get("command")
-
-
-class ScriptedServer:
-    """Answers every request on 127.0.0.1 with what `respond(request)` gives: bytes to send (the
-    connection stays open for the next request), SILENT or CLOSE."""
-
-    def __init__(self, respond):
-        self.respond = respond
-        self.requests = []
-        self.connections = 0
-        self._listener = socket.create_server(("127.0.0.1", 0))
-        self.port = self._listener.getsockname()[1]
-        self._open = []
-        self._stopping = False
-        threading.Thread(target=self._accept, daemon=True).start()
-
-    @property
-    def server_text(self):
-        return f"127.0.0.1:{self.port}"
-
-    def __enter__(self):
-        return self
-
-    def __exit__(self, *_exc):
-        self._stopping = True
-        self._listener.close()
-        for connection in self._open:
-            try:
-                connection.shutdown(socket.SHUT_RDWR)
-            except OSError:
-                pass
-            connection.close()
-
-    def _accept(self):
-        while not self._stopping:
-            try:
-                connection, _ = self._listener.accept()
-            except OSError:
-                return
-            self.connections += 1
-            self._open.append(connection)
-            threading.Thread(target=self._serve, args=(connection,), daemon=True).start()
-
-    def _serve(self, connection):
-        pending = b""
-        try:
-            while True:
-                while b"\r\n\r\n" not in pending:
-                    chunk = connection.recv(65536)
-                    if not chunk:
-                        return
-                    pending += chunk
-                head, _, pending = pending.partition(b"\r\n\r\n")
-                request = Request(head, b"")
-                length = int(request.headers.get("content-length", "0"))
-                while len(pending) < length:
-                    pending += connection.recv(65536)
-                request = Request(head, pending[:length])
-                pending = pending[length:]
-                self.requests.append(request)
-                reply = self.respond(request)
-                if reply is SILENT:
-                    threading.Event().wait(SILENCE_SECONDS)
-                    return
-                if reply is CLOSE:
-                    connection.close()
-                    return
-                if callable(reply):
-                    reply(connection)
-                    return
-                connection.sendall(reply)
-        except OSError:
-            pass
 
 
 class FailedVersionCall(unittest.TestCase):
@@ -122,7 +16,8 @@ class FailedVersionCall(unittest.TestCase):
 
     def assert_version_error(self, reply, text, environment=None):
         with ScriptedServer(lambda request: reply) as server:
-            output = run_leasedump(server.server_text, environment)
+            output, files = save_with_leasedump(server.server_text, environment=environment)
+        self.assertEqual(files, {})
         self.assertIn(error_line(text), output)
         self.assertNotIn("DHCP Subnet number", output)
         self.assertIn(f"Queried 0 entries from server {server.server_text}.", output)
@@ -163,6 +58,19 @@ class FailedVersionCall(unittest.TestCase):
             for _ in range((MAX_REPLY_BYTES >> 20) + 64):
                 connection.sendall(chunk)
         self.assert_version_error(endless, "The data is invalid")
+
+    def test_flood_of_headers_is_cut_at_its_bound(self):
+        def endless_headers(connection):
+            connection.sendall(b"HTTP/1.1 200 OK\r\n")
+            for number in range(100_000):
+                connection.sendall(b"X-Filler-%d: %s\r\n" % (number, b"a" * 100))
+
+        def endless_interim_answers(connection):
+            for _ in range(1_000_000):
+                connection.sendall(b"HTTP/1.1 100 Continue\r\n\r\n")
+        for flood in (endless_headers, endless_interim_answers):
+            with self.subTest(flood.__name__):
+                self.assert_version_error(flood, "The data is invalid")
 
     def test_connection_closed_without_reply_is_an_unavailable_server(self):
         self.assert_version_error(CLOSE, "The RPC server is unavailable")
@@ -250,6 +158,119 @@ class WellBehavedServer(unittest.TestCase):
             self.assertEqual(request.json["service"], ["dhcp4"])
         self.assertEqual(server.requests[2].json["arguments"], {"subnets": [7]})
         self.assertEqual(server.requests[3].json["arguments"], {"subnets": [9]})
+
+
+def chunked(reply):
+    """The same reply with its body sent in chunks of a few bytes."""
+    head, _, body = reply.partition(b"\r\n\r\n")
+    head = b"\r\n".join(line for line in head.split(b"\r\n")
+                         if not line.lower().startswith(b"content-length"))
+    chunks = b"".join(b"%x\r\n%s\r\n" % (len(body[i:i + 7]), body[i:i + 7])
+                      for i in range(0, len(body), 7))
+    return head + b"\r\nTransfer-Encoding: chunked\r\n\r\n" + chunks + b"0\r\n\r\n"
+
+
+def paced(pieces, pause):
+    """A reply sent as `pieces` with `pause` seconds before each but the first; the connection is
+    closed after it, as its head says."""
+    def send(connection):
+        for number, piece in enumerate(pieces):
+            if number > 0:
+                time.sleep(pause)
+            connection.sendall(piece)
+        connection.close()
+    return send
+
+
+def version_first(version_reply):
+    return lambda request: version_reply if request.command == "version-get" else \
+        kea_like(request)
+
+
+class NoProgressLimit(unittest.TestCase):
+    """LEASEDUMP_TIMEOUT is the time without a byte, not a least average rate."""
+
+    def test_steady_trickle_slower_than_a_byte_a_second_is_not_cut(self):
+        reply = http('[{"result": 0, "text": "2.2.0"}]', extra_headers="Connection: close\r\n")
+        split = reply.index(b"\r\n\r\n") + 4
+        body = reply[split:]
+        # 0.8 bytes a second for ten seconds, never two seconds without one.
+        pieces = [reply[:split]] + [body[i:i + 1] for i in range(8)] + [body[8:]]
+        started = time.monotonic()
+        with ScriptedServer(version_first(paced(pieces, 1.25))) as server:
+            output = run_leasedump(server.server_text, {"LEASEDUMP_TIMEOUT": "2"})
+        self.assertGreater(time.monotonic() - started, 10)
+        self.assertNotIn("Error:", output)
+        self.assertIn(f"Queried 2 entries from server {server.server_text}.", output)
+
+    def test_silence_after_the_first_bytes_is_cut_after_the_limit(self):
+        def falls_silent(connection):
+            connection.sendall(b"HTTP/1.1 200 OK\r\nContent-Length: 40\r\n\r\n[{\"res")
+            time.sleep(1)
+            connection.sendall(b"ult\"")
+            time.sleep(30)
+        started = time.monotonic()
+        with ScriptedServer(version_first(falls_silent)) as server:
+            output, files = save_with_leasedump(server.server_text,
+                                                environment={"LEASEDUMP_TIMEOUT": "2"})
+        elapsed = time.monotonic() - started
+        self.assertIn(error_line("This operation returned because the timeout period expired"),
+                      output)
+        self.assertEqual(files, {})
+        self.assertGreater(elapsed, 3)
+        self.assertLess(elapsed, 7)
+
+
+class RepliesOfAnotherShape(unittest.TestCase):
+    def run_against(self, respond):
+        with ScriptedServer(respond) as server:
+            output, files = save_with_leasedump(server.server_text)
+        return server, output, files
+
+    def test_chunked_replies_are_read_whole(self):
+        server, output, files = self.run_against(lambda request: chunked(kea_like(request)))
+        self.assertNotIn("Error:", output)
+        self.assertIn(f"Queried 2 entries from server {server.server_text}.", output)
+        self.assertIn(b"<hostname>caf\xc3\xa9</hostname>", files["DHCP.xml"])
+
+    def test_configuration_of_the_wrong_shape_ends_the_subnet_enumeration(self):
+        for dhcp4 in ({"subnet4": {"id": 1}}, {"subnet4": [{"id": "1", "subnet": "10.0.0.0/8"}]},
+                      {"subnet4": [{"id": 1, "subnet": "10.0.0.0/33"}]},
+                      {"subnet4": [{"id": 1}]}, {"shared-networks": [{"subnet4": 5}]}):
+            def respond(request, dhcp4=dhcp4):
+                if request.command == "config-get":
+                    return answer(0, arguments={"Dhcp4": dhcp4})
+                return kea_like(request)
+            with self.subTest(dhcp4=dhcp4):
+                server, output, files = self.run_against(respond)
+                self.assertIn(error_line("The data is invalid"), output)
+                self.assertNotIn("DHCP Subnet number", output)
+                self.assertIn(f"Queried 0 entries from server {server.server_text}.", output)
+                self.assertEqual(files, {})
+
+    def test_a_lease_of_the_wrong_shape_fails_its_subnet_only(self):
+        for lease in ({"hw-address": "00:01:02:03:04:05", "hostname": "no-address"},
+                      {"ip-address": "192.168.7.8", "hw-address": "00:zz:02:03:04:05"},
+                      {"ip-address": "192.168.7.256"}, {"ip-address": "192.168.7.9", "cltt": -5},
+                      {"ip-address": "192.168.7.9", "valid-lft": 1 << 32},
+                      {"ip-address": ["192.168.7.9"]}, {"ip-address": "192.168.7.9",
+                                                        "hostname": 17}, "192.168.7.9"):
+            def respond(request, lease=lease):
+                if request.command == "lease4-get-all" and \
+                        request.json["arguments"]["subnets"] == [7]:
+                    return answer(0, arguments={"leases": [
+                        {"ip-address": "192.168.7.5", "hw-address": "0a:0b:0c:0d:0e:0f"}, lease]})
+                if request.command == "lease4-get-all":
+                    return answer(0, arguments={"leases": [{"ip-address": "10.9.0.1"}]})
+                return kea_like(request)
+            with self.subTest(lease=lease):
+                server, output, files = self.run_against(respond)
+                self.assertIn("Reading position: 192.168.7.0\r\n" +
+                              error_line("The data is invalid") +
+                              "Reading position: 10.9.0.0\r\n", output)
+                self.assertIn(f"Queried 1 entries from server {server.server_text}.", output)
+                self.assertIn(b"<ip>10.9.0.1</ip>", files["DHCP.xml"])
+                self.assertNotIn(b"192.168.7", files["DHCP.xml"])
 
 
 class FailedSubnetCalls(unittest.TestCase):

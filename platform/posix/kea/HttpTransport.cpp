@@ -2,16 +2,24 @@
 
 #include <curl/curl.h>
 
+#include <chrono>
 #include <new>
 
 #include "platform/DhcpApi.h"
+#include "platform/posix/kea/ProgressWatch.h"
 
 namespace platform::kea {
 namespace {
 
 struct Download {
+  explicit Download(long timeoutSeconds)
+      : watch(std::chrono::seconds(timeoutSeconds), ProgressWatch::Clock::now()) {}
+
   std::string body;
   bool outOfMemory = false;
+  std::uint64_t headerBytes = 0;
+  ProgressWatch watch;
+  bool silent = false;
 };
 
 // curl is C: nothing may be thrown through it, so a failure is noted and the transfer stopped.
@@ -28,6 +36,26 @@ std::size_t ReceiveBytes(char* data, std::size_t size, std::size_t count, void* 
     return 0;
   }
   return bytes;
+}
+
+// Header bytes are progress too: a server may trickle its status line and headers. Their total
+// (interim 1xx answers included) has its own bound, so that a flood of headers is refused as a
+// reply not as described, like an oversized body.
+std::size_t ReceiveHeader(char* /*data*/, std::size_t size, std::size_t count, void* context) {
+  auto* download = static_cast<Download*>(context);
+  std::size_t bytes = size * count;
+  download->headerBytes += bytes;
+  return download->headerBytes <= kMaxHeaderBytes ? bytes : 0;
+}
+
+// curl calls this at least once a second while a transfer waits; a non-zero return aborts it.
+int WatchProgress(void* context, curl_off_t /*downloadTotal*/, curl_off_t downloaded,
+                  curl_off_t /*uploadTotal*/, curl_off_t uploaded) {
+  auto* download = static_cast<Download*>(context);
+  download->silent = download->watch.Expired(
+      ProgressWatch::Clock::now(), download->headerBytes + static_cast<std::uint64_t>(downloaded),
+      static_cast<std::uint64_t>(uploaded));
+  return download->silent ? 1 : 0;
 }
 
 CURL* NewCurlHandle() {
@@ -50,6 +78,18 @@ curl_slist* NewHeaderList() {
   return complete;
 }
 
+// Certificates are always verified, host name included, never silently skipped. A private CA
+// replaces the system's trust store: the store's directory would otherwise still be trusted.
+void ApplyTlsSettings(CURL* curl, const KeaSettings& settings) {
+  curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
+  curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+  curl_easy_setopt(curl, CURLOPT_SSLVERSION, static_cast<long>(CURL_SSLVERSION_TLSv1_2));
+  if (!settings.caFile.empty()) {
+    curl_easy_setopt(curl, CURLOPT_CAINFO, settings.caFile.c_str());
+    curl_easy_setopt(curl, CURLOPT_CAPATH, nullptr);
+  }
+}
+
 void ApplySettings(CURL* curl, curl_slist* headers, const KeaSettings& settings) {
   curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
@@ -58,20 +98,18 @@ void ApplySettings(CURL* curl, curl_slist* headers, const KeaSettings& settings)
   curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
   curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
   curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
-  // Less than a byte a second for the whole timeout: nothing is arriving.
-  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, settings.timeoutSeconds);
+  // The no-progress limit is ours (curl's low-speed limit would cut a slow but steady trickle).
+  curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+  curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, WatchProgress);
   curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(kMaxReplyBytes));
   curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, ReceiveBytes);
+  curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, ReceiveHeader);
   if (!settings.user.empty()) {
     curl_easy_setopt(curl, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC));
     curl_easy_setopt(curl, CURLOPT_USERNAME, settings.user.c_str());
     curl_easy_setopt(curl, CURLOPT_PASSWORD, settings.password.c_str());
   }
-  // Certificates are always verified (curl's default), against the given CA or the system's.
-  if (!settings.caFile.empty()) {
-    curl_easy_setopt(curl, CURLOPT_CAINFO, settings.caFile.c_str());
-  }
+  ApplyTlsSettings(curl, settings);
 }
 
 std::uint32_t StatusOfHttpCode(long httpCode) {
@@ -92,6 +130,8 @@ std::uint32_t StatusOfTransferFailure(CURLcode code) {
     case CURLE_SSL_CONNECT_ERROR:
     case CURLE_PEER_FAILED_VERIFICATION:
     case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_ISSUER_ERROR:
+    case CURLE_SSL_CIPHER:
     case CURLE_SEND_ERROR:
     case CURLE_RECV_ERROR:
     case CURLE_GOT_NOTHING:
@@ -116,7 +156,7 @@ void HttpSession::HeaderListRelease::operator()(void* list) const {
 }
 
 HttpSession::HttpSession(const KeaSettings& settings)
-    : curl_(NewCurlHandle()), headers_(NewHeaderList()) {
+    : curl_(NewCurlHandle()), headers_(NewHeaderList()), timeoutSeconds_(settings.timeoutSeconds) {
   ApplySettings(static_cast<CURL*>(curl_.get()), static_cast<curl_slist*>(headers_.get()),
                 settings);
 }
@@ -125,19 +165,23 @@ HttpSession::~HttpSession() = default;
 
 HttpReply HttpSession::PostJson(const std::string& url, const std::string& body) {
   CURL* curl = static_cast<CURL*>(curl_.get());
-  Download download;
+  Download download(timeoutSeconds_);
   curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
   curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.c_str());
   curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
   curl_easy_setopt(curl, CURLOPT_WRITEDATA, &download);
+  curl_easy_setopt(curl, CURLOPT_HEADERDATA, &download);
+  curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &download);
   CURLcode code = curl_easy_perform(curl);
   curl_easy_setopt(curl, CURLOPT_WRITEDATA, nullptr);
+  curl_easy_setopt(curl, CURLOPT_HEADERDATA, nullptr);
+  curl_easy_setopt(curl, CURLOPT_XFERINFODATA, nullptr);
   if (download.outOfMemory) {
     throw std::bad_alloc();
   }
   HttpReply reply;
   if (code != CURLE_OK) {
-    reply.status = StatusOfTransferFailure(code);
+    reply.status = download.silent ? dhcp_status::kTimeout : StatusOfTransferFailure(code);
     return reply;
   }
   long httpCode = 0;

@@ -14,6 +14,9 @@ namespace platform::kea {
 // runaway or hostile reply cannot grow the process without end.
 inline constexpr std::size_t kMaxReplyBytes = std::size_t{256} << 20;
 
+// The largest total of a reply's status lines and headers: Kea sends a few hundred bytes.
+inline constexpr std::size_t kMaxHeaderBytes = std::size_t{64} << 10;
+
 // How long a connection may take before the server counts as not answering.
 inline constexpr long kConnectTimeoutSeconds = 5;
 
@@ -25,9 +28,10 @@ struct HttpReply {
 // One keep-alive HTTP connection for the POSTs of JSON commands, one request after another
 // (Kea's agent answers only the first of pipelined requests). Transport failures come back as
 // DHCP API statuses: no name, no connection, refused -> kRpcServerUnavailable; no connection in
-// kConnectTimeoutSeconds or no byte for the settings' timeout -> kTimeout; HTTP 401/403 ->
-// kAccessDenied; another HTTP error, a truncated or oversized body -> kInvalidData. Memory
-// running out is thrown as std::bad_alloc.
+// kConnectTimeoutSeconds or no byte in either direction for the settings' timeout -> kTimeout;
+// a certificate that does not verify -> kRpcServerUnavailable; HTTP 401/403 -> kAccessDenied;
+// another HTTP error, a truncated body, an oversized body or head -> kInvalidData. Memory running
+// out is thrown as std::bad_alloc.
 class HttpSession {
  public:
   explicit HttpSession(const KeaSettings& settings);
@@ -46,6 +50,7 @@ class HttpSession {
   };
   std::unique_ptr<void, CurlRelease> curl_;
   std::unique_ptr<void, HeaderListRelease> headers_;
+  long timeoutSeconds_;
 };
 
 }  // namespace platform::kea

@@ -63,10 +63,23 @@ std::optional<std::string> BracketedEndpoint(std::string_view server) {
   return UrlOf(host, rest.substr(1));
 }
 
+// A URL whose authority holds user information: the answer is echoed on the console, so a
+// password typed there would be shown, and credentials come from the environment alone. curl
+// takes "http:///host" for "http://host", so the authority starts after every slash.
+bool HasUserInformation(std::string_view url) {
+  std::string_view rest = url.substr(url.find("://") + 3);
+  rest.remove_prefix(std::min(rest.find_first_not_of('/'), rest.size()));
+  std::string_view authority = rest.substr(0, rest.find_first_of("/?#"));
+  return authority.find('@') != std::string_view::npos;
+}
+
 }  // namespace
 
 std::optional<std::string> ControlEndpointUrl(std::string_view server) {
   if (StartsWithNoCase(server, "http://") || StartsWithNoCase(server, "https://")) {
+    if (HasUserInformation(server)) {
+      return std::nullopt;
+    }
     return std::string(server);
   }
   if (!server.empty() && server.front() == '[') {
