@@ -101,6 +101,17 @@ DHCP_IP_ARRAY* AllocateSubnets(const std::vector<DHCP_IP_ADDRESS>& subnets) {
   return array;
 }
 
+std::uint32_t Serve(const ClientBatch& batch, DHCP_RESUME_HANDLE* resumeHandle,
+                    DHCP_CLIENT_INFO_ARRAY** clientInfo, std::uint32_t* clientsRead,
+                    std::uint32_t* clientsTotal) {
+  ++*resumeHandle;
+  if (batch.withArray) {
+    *clientInfo = AllocateClients(batch.leases);
+    *clientsRead = *clientsTotal = static_cast<std::uint32_t>(batch.leases.size());
+  }
+  return batch.status;
+}
+
 void RecordCall(const char* function, const char16_t* server, DHCP_IP_ADDRESS subnet,
                 DHCP_RESUME_HANDLE resumeHandle, std::uint32_t preferredMaximum) {
   LoadedState().calls.push_back(
@@ -172,10 +183,17 @@ std::uint32_t DHCP_API_CALL DhcpEnumSubnetClients(char16_t* ServerIpAddress,
                                                   std::uint32_t* ClientsTotal) {
   fake_dhcp::RecordCall("DhcpEnumSubnetClients", ServerIpAddress, SubnetAddress, *ResumeHandle,
                         PreferredMaximum);
-  const auto& all = LoadedState().scenario.clientBatches;
+  const fake_dhcp::Scenario& scenario = LoadedState().scenario;
   *ClientInfo = nullptr;
   *ClientsRead = 0;
   *ClientsTotal = 0;
+  if (scenario.clientSource) {
+    std::optional<fake_dhcp::ClientBatch> batch =
+        scenario.clientSource(SubnetAddress, *ResumeHandle);
+    return batch ? fake_dhcp::Serve(*batch, ResumeHandle, ClientInfo, ClientsRead, ClientsTotal)
+                 : dhcp_status::kNoMoreItems;
+  }
+  const auto& all = scenario.clientBatches;
   auto found = all.find(SubnetAddress);
   if (found == all.end()) {
     if (*ResumeHandle != 0) {
@@ -188,12 +206,8 @@ std::uint32_t DHCP_API_CALL DhcpEnumSubnetClients(char16_t* ServerIpAddress,
   if (*ResumeHandle >= found->second.size()) {
     return dhcp_status::kNoMoreItems;
   }
-  const fake_dhcp::ClientBatch& batch = found->second[(*ResumeHandle)++];
-  if (batch.withArray) {
-    *ClientInfo = fake_dhcp::AllocateClients(batch.leases);
-    *ClientsRead = *ClientsTotal = static_cast<std::uint32_t>(batch.leases.size());
-  }
-  return batch.status;
+  return fake_dhcp::Serve(found->second[*ResumeHandle], ResumeHandle, ClientInfo, ClientsRead,
+                          ClientsTotal);
 }
 
 void DHCP_API_CALL DhcpRpcFreeMemory(void* BufferPointer) {

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -36,12 +37,19 @@ struct ClientBatch {
   std::vector<Lease> leases;
 };
 
+// Makes the answer of a subnet's batch, counted from 0, when it is asked for, for servers too
+// large to script batch by batch; nothing stands for the end of the subnet's batches.
+using ClientBatchSource =
+    std::function<std::optional<ClientBatch>(DHCP_IP_ADDRESS subnet, std::uint32_t batch)>;
+
 // Calls beyond the scripted batches answer 259 (no more items) without an array; a subnet
-// without any scripted batch answers 0 with an empty array.
+// without any scripted batch answers 0 with an empty array. A scenario with a client source
+// takes every subnet's batches from it instead.
 struct Scenario {
   std::uint32_t versionStatus = 0;
   std::vector<SubnetBatch> subnetBatches;
   std::map<DHCP_IP_ADDRESS, std::vector<ClientBatch>> clientBatches;
+  ClientBatchSource clientSource;
 };
 
 struct Call {
