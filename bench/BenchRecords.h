@@ -12,7 +12,7 @@ namespace bench {
 // their outputs can be compared byte for byte.
 struct BenchLease {
   std::string hostName;
-  std::uint32_t ipAddress;      // host order
+  std::uint32_t ipAddress;  // host order
   std::uint8_t hardware[6];
 };
 

@@ -45,7 +45,8 @@ std::optional<fake_dhcp::ClientBatch> BatchOf(SubnetRange range, std::uint32_t b
   if (first >= range.end && !(batch == 0 && range.first == range.end)) {
     return std::nullopt;
   }
-  const auto end = static_cast<std::uint32_t>(std::min<std::uint64_t>(first + kLeasesPerBatch, range.end));
+  const auto end =
+      static_cast<std::uint32_t>(std::min<std::uint64_t>(first + kLeasesPerBatch, range.end));
   fake_dhcp::ClientBatch answer;
   answer.status = end < range.end ? dhcp_status::kMoreData : dhcp_status::kSuccess;
   answer.leases.reserve(end - first);

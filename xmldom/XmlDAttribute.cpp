@@ -6,24 +6,19 @@
 
 namespace xmldom {
 
-TXmlDAttribute::TXmlDAttribute(std::string name) : TXmlDNode(TXmlDNodeType::Attribute) {
-  SetName(std::move(name));
-}
-
-void TXmlDAttribute::SetName(std::string name) {
-  name_ = std::move(name);
-  UpdateNames();
+TXmlDAttribute::TXmlDAttribute(std::string_view name) : TXmlDNode(TXmlDNodeType::Attribute) {
+  SetName(name);
 }
 
 void TXmlDAttribute::AppendXml(std::string& out) const {
-  out += name_;
+  out += Name();
   out += "=\"";
   AppendEscapedXmlText(out, value_);
   out += '"';
 }
 
 TRef<TXmlDNode> TXmlDAttribute::CloneNode() const {
-  TRef<TXmlDAttribute> clone = MakeRef<TXmlDAttribute>(name_);
+  TRef<TXmlDAttribute> clone = MakeRef<TXmlDAttribute>(Name());
   clone->SetNodeValue(value_);
   return clone;
 }

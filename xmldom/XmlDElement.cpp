@@ -3,22 +3,16 @@
 #include <utility>
 
 #include "runtime/Exception.h"
-#include "xmldom/XmlDNodeList.h"
 #include "xmldom/XmlDText.h"
 
 namespace xmldom {
 
-TXmlDElement::TXmlDElement(std::string tagName) : TXmlDNode(TXmlDNodeType::Element) {
-  SetTagName(std::move(tagName));
-}
-
-void TXmlDElement::SetTagName(std::string tagName) {
-  tagName_ = std::move(tagName);
-  UpdateNames();
+TXmlDElement::TXmlDElement(std::string_view tagName) : TXmlDNode(TXmlDNodeType::Element) {
+  SetTagName(tagName);
 }
 
 TXmlDAttribute* TXmlDElement::GetAttributeNode(const std::string& name) const {
-  TXmlDNode* found = Attributes().GetNamedItem(name);
+  TXmlDNode* found = FindAttribute(name);
   if (found == nullptr) {
     return nullptr;
   }
@@ -33,7 +27,7 @@ void TXmlDElement::SetAttribute(const std::string& name, std::string value) {
   TRef<TXmlDAttribute> attribute = GetAttributeNode(name);
   if (!attribute) {
     attribute = MakeRef<TXmlDAttribute>(name);
-    Attributes().Insert(attribute.Get(), -1);
+    AppendAttribute(attribute.Get());
   }
   attribute->SetNodeValue(std::move(value));
 }
@@ -44,13 +38,12 @@ void TXmlDElement::SetNodeValue(std::string /*value*/) {
 
 std::string TXmlDElement::GetText() const {
   std::string text;
-  for (int index = 0; index < ChildNodes().Length(); ++index) {
-    const TXmlDNode& child = *ChildNodes().Item(index);
-    switch (child.NodeType()) {
+  for (const TXmlDNode* child : ChildItems()) {
+    switch (child->NodeType()) {
       case TXmlDNodeType::Element:
       case TXmlDNodeType::Text:
       case TXmlDNodeType::CDataSection:
-        text += child.GetText();
+        text += child->GetText();
         break;
       default:
         break;
@@ -66,29 +59,28 @@ void TXmlDElement::SetText(std::string text) {
 }
 
 void TXmlDElement::AppendXml(std::string& out) const {
+  const std::string& tagName = TagName();
   out += '<';
-  out += tagName_;
-  const TXmlDNodeList& attributes = Attributes();
-  for (int index = 0; index < attributes.Length(); ++index) {
+  out += tagName;
+  for (const TXmlDNode* attribute : AttributeItems()) {
     out += ' ';
-    attributes.Item(index)->AppendXml(out);
+    attribute->AppendXml(out);
   }
   if (!HasChildNodes()) {
     out += "/>";
     return;
   }
   out += '>';
-  const TXmlDNodeList& children = ChildNodes();
-  for (int index = 0; index < children.Length(); ++index) {
-    children.Item(index)->AppendXml(out);
+  for (const TXmlDNode* child : ChildItems()) {
+    child->AppendXml(out);
   }
   out += "</";
-  out += tagName_;
+  out += tagName;
   out += '>';
 }
 
 TRef<TXmlDNode> TXmlDElement::CloneNode() const {
-  return MakeRef<TXmlDElement>(tagName_);
+  return MakeRef<TXmlDElement>(TagName());
 }
 
 }  // namespace xmldom

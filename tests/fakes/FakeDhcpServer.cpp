@@ -135,9 +135,15 @@ void SetScenario(Scenario scenario) {
   state.calls.clear();
 }
 
-const std::vector<Call>& Calls() { return TheState().calls; }
-std::size_t LiveBlocks() { return TheState().liveBlocks.size(); }
-std::size_t BadFrees() { return TheState().badFrees; }
+const std::vector<Call>& Calls() {
+  return TheState().calls;
+}
+std::size_t LiveBlocks() {
+  return TheState().liveBlocks.size();
+}
+std::size_t BadFrees() {
+  return TheState().badFrees;
+}
 
 }  // namespace fake_dhcp
 
@@ -174,13 +180,10 @@ std::uint32_t DHCP_API_CALL DhcpEnumSubnets(char16_t* ServerIpAddress,
   return batch.status;
 }
 
-std::uint32_t DHCP_API_CALL DhcpEnumSubnetClients(char16_t* ServerIpAddress,
-                                                  DHCP_IP_ADDRESS SubnetAddress,
-                                                  DHCP_RESUME_HANDLE* ResumeHandle,
-                                                  std::uint32_t PreferredMaximum,
-                                                  DHCP_CLIENT_INFO_ARRAY** ClientInfo,
-                                                  std::uint32_t* ClientsRead,
-                                                  std::uint32_t* ClientsTotal) {
+std::uint32_t DHCP_API_CALL DhcpEnumSubnetClients(
+    char16_t* ServerIpAddress, DHCP_IP_ADDRESS SubnetAddress, DHCP_RESUME_HANDLE* ResumeHandle,
+    std::uint32_t PreferredMaximum, DHCP_CLIENT_INFO_ARRAY** ClientInfo, std::uint32_t* ClientsRead,
+    std::uint32_t* ClientsTotal) {
   fake_dhcp::RecordCall("DhcpEnumSubnetClients", ServerIpAddress, SubnetAddress, *ResumeHandle,
                         PreferredMaximum);
   const fake_dhcp::Scenario& scenario = LoadedState().scenario;
