@@ -1,8 +1,7 @@
 #include "xmldom/BlockPool.h"
 
-#include <array>
 #include <new>
-#include <vector>
+#include <utility>
 
 #if defined(__SANITIZE_ADDRESS__)
 #define XMLDOM_BLOCKS_FROM_HEAP 1
@@ -27,6 +26,9 @@ struct TFreeBlock {
   TFreeBlock* next;
 };
 
+// Trivially destructible and made before any code runs, so that a node released while statics are
+// destroyed still gives its block back, and no call pays for a guard. The slabs are chained through
+// their first bytes.
 class TBlockPool {
  public:
   void* Allocate(std::size_t size) {
@@ -51,6 +53,10 @@ class TBlockPool {
   }
 
  private:
+  struct TSlab {
+    TSlab* next;
+  };
+
   static std::size_t SizeClassOf(std::size_t size) { return (size + kGrain - 1) / kGrain; }
 
   void* Carve(std::size_t size) {
@@ -67,42 +73,38 @@ class TBlockPool {
   }
 
   void AddSlab() {
-    slabs_.reserve(slabs_.size() + 1);
     auto* slab = static_cast<char*>(::operator new(kSlabSize));
-    slabs_.push_back(slab);
-    cursor_ = slab;
+    slabs_ = new (slab) TSlab{slabs_};
+    cursor_ = slab + kWideAlignment;
     slabEnd_ = slab + kSlabSize;
   }
 
   void ReleaseSlabs() noexcept {
-    for (char* slab : slabs_) {
-      ::operator delete(slab);
+    while (slabs_ != nullptr) {
+      ::operator delete(std::exchange(slabs_, slabs_->next));
     }
-    slabs_.clear();
-    free_.fill(nullptr);
+    for (TFreeBlock*& free : free_) {
+      free = nullptr;
+    }
     cursor_ = nullptr;
     slabEnd_ = nullptr;
   }
 
-  std::array<TFreeBlock*, kLargestPooled / kGrain + 1> free_{};
-  std::vector<char*> slabs_;
+  TFreeBlock* free_[kLargestPooled / kGrain + 1] = {};
+  TSlab* slabs_ = nullptr;
   char* cursor_ = nullptr;
   char* slabEnd_ = nullptr;
   std::size_t liveBlocks_ = 0;
 };
 
-// Never destroyed: a node released while statics are destroyed still gives its block back.
-[[maybe_unused]] TBlockPool& Pool() {
-  static TBlockPool* const pool = new TBlockPool;
-  return *pool;
-}
+[[maybe_unused]] constinit TBlockPool pool;
 
 }  // namespace
 
 void* AllocateBlock(std::size_t size) {
 #if !defined(XMLDOM_BLOCKS_FROM_HEAP)
   if (size <= kLargestPooled) {
-    return Pool().Allocate(size);
+    return pool.Allocate(size);
   }
 #endif
   return ::operator new(size);
@@ -111,11 +113,11 @@ void* AllocateBlock(std::size_t size) {
 void FreeBlock(void* block, std::size_t size) noexcept {
 #if !defined(XMLDOM_BLOCKS_FROM_HEAP)
   if (size <= kLargestPooled) {
-    Pool().Free(block, size);
+    pool.Free(block, size);
     return;
   }
 #endif
-  ::operator delete(block, size);
+  ::operator delete(block);
 }
 
 }  // namespace xmldom

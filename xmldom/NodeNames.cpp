@@ -1,6 +1,7 @@
 #include "xmldom/NodeNames.h"
 
 #include <array>
+#include <cstring>
 #include <memory>
 #include <unordered_map>
 
@@ -8,7 +9,8 @@ namespace xmldom {
 
 class TNodeNames {
  public:
-  explicit TNodeNames(std::string_view name) : nodeName_(name) {
+  explicit TNodeNames(std::string_view name)
+      : nodeName_(name), startTagOpening_("<" + nodeName_), endTag_("</" + nodeName_ + ">") {
     const std::string::size_type colon = nodeName_.find(':');
     if (colon == std::string::npos) {
       localName_ = nodeName_;
@@ -21,6 +23,8 @@ class TNodeNames {
   std::string nodeName_;
   std::string prefix_;
   std::string localName_;
+  std::string startTagOpening_;
+  std::string endTag_;
   std::int64_t holders_ = 0;
 };
 
@@ -32,7 +36,7 @@ class TNameTable {
  public:
   TNodeNames* Hold(std::string_view name) {
     TNodeNames*& recent = recent_[RecentSlot(name)];
-    if (recent == nullptr || recent->nodeName_ != name) {
+    if (recent == nullptr || !IsNamed(*recent, name)) {
       recent = &Find(name);
     }
     ++recent->holders_;
@@ -52,6 +56,12 @@ class TNameTable {
   }
 
  private:
+  // The length first: most names of a document differ in it.
+  static bool IsNamed(const TNodeNames& names, std::string_view name) {
+    return names.nodeName_.size() == name.size() &&
+           std::memcmp(names.nodeName_.data(), name.data(), name.size()) == 0;
+  }
+
   static std::size_t RecentSlot(std::string_view name) {
     const std::size_t edges =
         name.empty() ? 0 : static_cast<unsigned char>(name.front()) * 7u + name.back();
@@ -114,6 +124,14 @@ const std::string& TNodeNamesRef::Prefix() const noexcept {
 
 const std::string& TNodeNamesRef::LocalName() const noexcept {
   return names_ != nullptr ? names_->localName_ : Empty();
+}
+
+std::string_view TNodeNamesRef::StartTagOpening() const noexcept {
+  return names_ != nullptr ? std::string_view(names_->startTagOpening_) : "<";
+}
+
+std::string_view TNodeNamesRef::EndTag() const noexcept {
+  return names_ != nullptr ? std::string_view(names_->endTag_) : "</>";
 }
 
 }  // namespace xmldom

@@ -26,6 +26,10 @@ class TNodeNamesRef {
   const std::string& NodeName() const noexcept;
   const std::string& Prefix() const noexcept;
   const std::string& LocalName() const noexcept;
+  // The markup of an element of this name, made once for all of them: "<" and the name, and the
+  // end tag "</", the name and ">".
+  std::string_view StartTagOpening() const noexcept;
+  std::string_view EndTag() const noexcept;
 
  private:
   TNodeNames* names_ = nullptr;

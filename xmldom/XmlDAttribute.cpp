@@ -17,6 +17,10 @@ void TXmlDAttribute::AppendXml(std::string& out) const {
   out += '"';
 }
 
+std::size_t TXmlDAttribute::XmlLength() const {
+  return Name().size() + 2 + EscapedXmlTextLength(Value()) + 1;
+}
+
 TRef<TXmlDNode> TXmlDAttribute::CloneNode() const {
   TRef<TXmlDAttribute> clone = MakeRef<TXmlDAttribute>(Name());
   clone->SetNodeValue(value_);

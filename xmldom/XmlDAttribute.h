@@ -20,10 +20,11 @@ class TXmlDAttribute : public TXmlDNode {
 
   std::string GetNodeName() const final { return Name(); }
   std::string GetNodeValue() const override { return value_; }
-  void SetNodeValue(std::string value) override { value_ = std::move(value); }
+  void SetNodeValue(std::string_view value) override { value_ = value; }
   std::string GetText() const override { return GetNodeValue(); }
-  void SetText(std::string text) override { SetNodeValue(std::move(text)); }
+  void SetText(std::string_view text) override { SetNodeValue(text); }
   void AppendXml(std::string& out) const override;
+  std::size_t XmlLength() const override;
   TRef<TXmlDNode> CloneNode() const override;
 
  private:

@@ -23,16 +23,16 @@ TXmlDAttribute* TXmlDElement::GetAttributeNode(const std::string& name) const {
   return attribute;
 }
 
-void TXmlDElement::SetAttribute(const std::string& name, std::string value) {
+void TXmlDElement::SetAttribute(const std::string& name, std::string_view value) {
   TRef<TXmlDAttribute> attribute = GetAttributeNode(name);
   if (!attribute) {
     attribute = MakeRef<TXmlDAttribute>(name);
     AppendAttribute(attribute.Get());
   }
-  attribute->SetNodeValue(std::move(value));
+  attribute->SetNodeValue(value);
 }
 
-void TXmlDElement::SetNodeValue(std::string /*value*/) {
+void TXmlDElement::SetNodeValue(std::string_view /*value*/) {
   throw runtime::Exception("XML: Cannot set node value for \"" + NodeTypeString() + "\"");
 }
 
@@ -52,31 +52,43 @@ std::string TXmlDElement::GetText() const {
   return text;
 }
 
-void TXmlDElement::SetText(std::string text) {
-  const TRef<TXmlDText> textNode = MakeRef<TXmlDText>(std::move(text));
+void TXmlDElement::SetText(std::string_view text) {
+  const TRef<TXmlDText> textNode = MakeRef<TXmlDText>(text);
   ClearChildren();
   AppendChild(textNode.Get());
 }
 
 void TXmlDElement::AppendXml(std::string& out) const {
-  const std::string& tagName = TagName();
-  out += '<';
-  out += tagName;
+  out.append(Names().StartTagOpening());
   for (const TXmlDNode* attribute : AttributeItems()) {
     out += ' ';
     attribute->AppendXml(out);
   }
   if (!HasChildNodes()) {
-    out += "/>";
+    out.append("/>");
     return;
   }
   out += '>';
   for (const TXmlDNode* child : ChildItems()) {
     child->AppendXml(out);
   }
-  out += "</";
-  out += tagName;
-  out += '>';
+  out.append(Names().EndTag());
+}
+
+std::size_t TXmlDElement::XmlLength() const {
+  const std::size_t tagLength = TagName().size();
+  std::size_t length = 1 + tagLength;
+  for (const TXmlDNode* attribute : AttributeItems()) {
+    length += 1 + attribute->XmlLength();
+  }
+  if (!HasChildNodes()) {
+    return length + 2;
+  }
+  length += 1 + 2 + tagLength + 1;
+  for (const TXmlDNode* child : ChildItems()) {
+    length += child->XmlLength();
+  }
+  return length;
 }
 
 TRef<TXmlDNode> TXmlDElement::CloneNode() const {

@@ -21,16 +21,17 @@ class TXmlDElement : public TXmlDNode {
   // the attribute list is an EInvalidCast failure.
   TXmlDAttribute* GetAttributeNode(const std::string& name) const;
   // Replaces the value of an existing attribute in place; a new one goes after all others.
-  void SetAttribute(const std::string& name, std::string value);
+  void SetAttribute(const std::string& name, std::string_view value);
 
   std::string GetNodeName() const final { return TagName(); }
   std::string GetNodeValue() const override { return {}; }
-  void SetNodeValue(std::string value) override;
+  void SetNodeValue(std::string_view value) override;
   // The text of the element, text and character-data children, in order.
   std::string GetText() const override;
   // Replaces every child by one text node, even for an empty text.
-  void SetText(std::string text) override;
+  void SetText(std::string_view text) override;
   void AppendXml(std::string& out) const override;
+  std::size_t XmlLength() const override;
   // Only the tag name is copied: no attributes, no children.
   TRef<TXmlDNode> CloneNode() const override;
 };

@@ -102,7 +102,7 @@ std::string TXmlDNode::GetNodeValue() const {
   throw runtime::EAbstractError();
 }
 
-void TXmlDNode::SetNodeValue(std::string /*value*/) {
+void TXmlDNode::SetNodeValue(std::string_view /*value*/) {
   throw runtime::EAbstractError();
 }
 
@@ -110,12 +110,13 @@ std::string TXmlDNode::GetText() const {
   throw runtime::EAbstractError();
 }
 
-void TXmlDNode::SetText(std::string /*text*/) {
+void TXmlDNode::SetText(std::string_view /*text*/) {
   throw runtime::EAbstractError();
 }
 
 std::string TXmlDNode::GetXml() const {
   std::string xml;
+  xml.reserve(XmlLength());
   AppendXml(xml);
   return xml;
 }

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "xmldom/BlockPool.h"
 #include "xmldom/NodeNames.h"
@@ -47,13 +48,16 @@ class TXmlDNode : public TRefObject {
 
   virtual std::string GetNodeName() const;
   virtual std::string GetNodeValue() const;
-  virtual void SetNodeValue(std::string value);
+  virtual void SetNodeValue(std::string_view value);
   virtual std::string GetText() const;
-  virtual void SetText(std::string text);
+  virtual void SetText(std::string_view text);
   // The node as XML text: no declaration, no line breaks, no indentation.
   std::string GetXml() const;
   // Appends what GetXml gives, so that a whole tree is written into one string.
   virtual void AppendXml(std::string& out) const;
+  // The length of what AppendXml appends, so that the string of a whole tree is made once at its
+  // size; 0 for a kind that does not say, whose text the string then grows to take.
+  virtual std::size_t XmlLength() const { return 0; }
   // A new node of the same kind and content; what else it copies depends on the kind.
   virtual TRef<TXmlDNode> CloneNode() const;
 
@@ -84,6 +88,7 @@ class TXmlDNode : public TRefObject {
   void AppendAttribute(TXmlDNode* attribute);
   // For the kinds whose name is a field of their own: NodeName and the field are one record.
   void SetNames(std::string_view name) { names_.Assign(name); }
+  const TNodeNamesRef& Names() const noexcept { return names_; }
 
  private:
   friend class TXmlDNodeList;
