@@ -25,7 +25,7 @@ constexpr std::string_view EntityOf(char character) {
 }
 
 // By byte value, how many bytes longer its entity is than the byte itself (0: written as it is).
-// A text of a hundred megabytes is scanned one look-up in this small table per byte.
+// Texts are short and many, so one look-up in a small table per byte, no set-up per text.
 constexpr std::array<unsigned char, 256> kExtraLength = [] {
   std::array<unsigned char, 256> extra{};
   for (int byte = 0; byte < 256; ++byte) {
@@ -36,8 +36,8 @@ constexpr std::array<unsigned char, 256> kExtraLength = [] {
   return extra;
 }();
 
-std::size_t ExtraLengthAt(std::string_view text, std::size_t index) {
-  return kExtraLength[static_cast<unsigned char>(text[index])];
+std::size_t ExtraLengthOf(char character) {
+  return kExtraLength[static_cast<unsigned char>(character)];
 }
 
 }  // namespace
@@ -54,11 +54,12 @@ std::string EscapeXmlText(std::string_view text) {
 void AppendEscapedXmlText(std::string& out, std::string_view text) {
   std::size_t plainStart = 0;
   for (std::size_t index = 0; index < text.size(); ++index) {
-    if (ExtraLengthAt(text, index) == 0) {
+    if (ExtraLengthOf(text[index]) == 0) {
       continue;
     }
+    const std::string_view entity = EntityOf(text[index]);
     out.append(text.substr(plainStart, index - plainStart));
-    out.append(EntityOf(text[index]));
+    out.append(entity);
     plainStart = index + 1;
   }
   out.append(text.substr(plainStart));
@@ -66,8 +67,8 @@ void AppendEscapedXmlText(std::string& out, std::string_view text) {
 
 std::size_t EscapedXmlTextLength(std::string_view text) {
   std::size_t length = text.size();
-  for (std::size_t index = 0; index < text.size(); ++index) {
-    length += ExtraLengthAt(text, index);
+  for (const char character : text) {
+    length += ExtraLengthOf(character);
   }
   return length;
 }

@@ -1,7 +1,5 @@
 #include "xmldom/NodeNames.h"
 
-#include <array>
-#include <cstring>
 #include <memory>
 #include <unordered_map>
 
@@ -30,64 +28,72 @@ class TNodeNames {
 
 namespace {
 
-// Every record by its name, with a few recently used ones in front of the table: the nodes of a
-// document are made in a repeating order of a few names.
-class TNameTable {
- public:
-  TNodeNames* Hold(std::string_view name) {
-    TNodeNames*& recent = recent_[RecentSlot(name)];
-    if (recent == nullptr || !IsNamed(*recent, name)) {
-      recent = &Find(name);
+// A few recently used records in front of the table of all of them, kept where no call pays for a
+// guard: the nodes of a document are made in a repeating order of a few names.
+constexpr std::size_t kRecent = 16;
+constinit TNodeNames* recent[kRecent] = {};
+
+std::size_t RecentSlot(std::string_view name) {
+  const std::size_t edges =
+      name.empty() ? 0 : static_cast<unsigned char>(name.front()) * 7u + name.back();
+  return (name.size() * 31 + edges) % kRecent;
+}
+
+// The length first: most names of a document differ in it. Names are a few bytes long, shorter
+// than what a call to compare memory costs.
+bool IsNamed(const TNodeNames& names, std::string_view name) {
+  const std::string& nodeName = names.nodeName_;
+  if (nodeName.size() != name.size()) {
+    return false;
+  }
+  for (std::size_t index = 0; index < name.size(); ++index) {
+    if (nodeName[index] != name[index]) {
+      return false;
     }
-    ++recent->holders_;
-    return recent;
   }
+  return true;
+}
 
-  void Release(TNodeNames* names) {
-    if (--names->holders_ > 0) {
-      return;
-    }
-    TNodeNames*& recent = recent_[RecentSlot(names->nodeName_)];
-    if (recent == names) {
-      recent = nullptr;
-    }
-    // By position: a key would name the record that the erasure destroys.
-    records_.erase(records_.find(names->nodeName_));
+// Keyed by a view of the record's own name, which lives as long as the entry. Never destroyed: a
+// node released while statics are destroyed still gives its name back.
+using TRecords = std::unordered_map<std::string_view, std::unique_ptr<TNodeNames>>;
+
+TRecords& Records() {
+  static TRecords* const records = new TRecords;
+  return *records;
+}
+
+TNodeNames& Find(std::string_view name) {
+  TRecords& records = Records();
+  auto found = records.find(name);
+  if (found == records.end()) {
+    auto names = std::make_unique<TNodeNames>(name);
+    const std::string_view key = names->nodeName_;
+    found = records.emplace(key, std::move(names)).first;
   }
+  return *found->second;
+}
 
- private:
-  // The length first: most names of a document differ in it.
-  static bool IsNamed(const TNodeNames& names, std::string_view name) {
-    return names.nodeName_.size() == name.size() &&
-           std::memcmp(names.nodeName_.data(), name.data(), name.size()) == 0;
+TNodeNames* Hold(std::string_view name) {
+  TNodeNames*& slot = recent[RecentSlot(name)];
+  if (slot == nullptr || !IsNamed(*slot, name)) {
+    slot = &Find(name);
   }
+  ++slot->holders_;
+  return slot;
+}
 
-  static std::size_t RecentSlot(std::string_view name) {
-    const std::size_t edges =
-        name.empty() ? 0 : static_cast<unsigned char>(name.front()) * 7u + name.back();
-    return (name.size() * 31 + edges) % kRecent;
+void Release(TNodeNames* names) {
+  if (--names->holders_ > 0) {
+    return;
   }
-
-  TNodeNames& Find(std::string_view name) {
-    auto found = records_.find(name);
-    if (found == records_.end()) {
-      auto names = std::make_unique<TNodeNames>(name);
-      const std::string_view key = names->nodeName_;
-      found = records_.emplace(key, std::move(names)).first;
-    }
-    return *found->second;
+  TNodeNames*& slot = recent[RecentSlot(names->nodeName_)];
+  if (slot == names) {
+    slot = nullptr;
   }
-
-  static constexpr std::size_t kRecent = 16;
-  std::array<TNodeNames*, kRecent> recent_{};
-  // Keyed by a view of the record's own name, which lives as long as the entry.
-  std::unordered_map<std::string_view, std::unique_ptr<TNodeNames>> records_;
-};
-
-// Never destroyed: a node released while statics are destroyed still gives its name back.
-TNameTable& Table() {
-  static TNameTable* const table = new TNameTable;
-  return *table;
+  // By position: a key would name the record that the erasure destroys.
+  TRecords& records = Records();
+  records.erase(records.find(names->nodeName_));
 }
 
 const std::string& Empty() {
@@ -99,7 +105,7 @@ const std::string& Empty() {
 
 TNodeNamesRef::~TNodeNamesRef() {
   if (names_ != nullptr) {
-    Table().Release(names_);
+    Release(names_);
   }
 }
 
@@ -108,9 +114,9 @@ void TNodeNamesRef::Assign(std::string_view name) {
     return;
   }
   TNodeNames* old = names_;
-  names_ = Table().Hold(name);
+  names_ = Hold(name);
   if (old != nullptr) {
-    Table().Release(old);
+    Release(old);
   }
 }
 

@@ -71,7 +71,7 @@ void TNodeSequence::Extract(int index) {
   Release(node);
 }
 
-void TNodeSequence::Clear() {
+void TNodeSequence::ClearNodes() {
   // A release may run any destructor, and so reach this list again: it is read anew each time.
   while (count_ > 0) {
     --count_;

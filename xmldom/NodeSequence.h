@@ -34,11 +34,16 @@ class TNodeSequence {
   // Takes the node at the index out, then gives its count back.
   void Extract(int index);
   // Takes the nodes out from the last to the first, giving each count back, then the storage.
-  void Clear();
+  void Clear() {
+    if (count_ > 0 || !IsInPlace()) {
+      ClearNodes();
+    }
+  }
 
  private:
   bool IsInPlace() const noexcept { return capacity_ <= 1; }
   TXmlDNode** Items() noexcept { return IsInPlace() ? &single_ : many_; }
+  void ClearNodes();
   void MakeRoomForOneMore();
   void FreeStorage() noexcept;
 

@@ -15,6 +15,8 @@ class TXmlDCharacterData : public TXmlDNode {
   TXmlDCharacterData(TXmlDNodeType kind, std::string_view data) : TXmlDNode(kind), data_(data) {}
 
   std::string_view Data() const noexcept { return data_.View(); }
+  // The length of the data written as XML character data.
+  std::size_t EscapedDataSize() const noexcept { return data_.EscapedSize(); }
 
   std::string GetNodeValue() const override { return std::string(Data()); }
   void SetNodeValue(std::string_view value) override { data_.Assign(value); }

@@ -1,5 +1,7 @@
 #include "xmldom/XmlDNode.h"
 
+#include <memory>
+#include <unordered_map>
 #include <utility>
 
 #include "runtime/Exception.h"
@@ -16,6 +18,15 @@ struct TXmlDNode::TExtras {
 
 namespace {
 
+// The extras of every node that has them. Never destroyed: a node released while statics are
+// destroyed still finds its extras.
+using TExtrasTable = std::unordered_map<const TXmlDNode*, std::unique_ptr<TXmlDNode::TExtras>>;
+
+TExtrasTable& ExtrasTable() {
+  static TExtrasTable* const table = new TExtrasTable;
+  return *table;
+}
+
 const TNodeSequence& NoNodes() {
   static const TNodeSequence none;
   return none;
@@ -31,26 +42,31 @@ TXmlDNode::TXmlDNode(TXmlDNodeType kind) : nodeType_(kind) {
 TXmlDNode::~TXmlDNode() {
   DropAttributes();
   DropChildren();
+  if (hasExtras_) {
+    ExtrasTable().erase(this);
+  }
 }
 
 // A list object that somebody else still holds outlives this node; it is emptied so that none of
 // its nodes is left naming this node as its parent.
 void TXmlDNode::DropAttributes() {
-  if (extras_ != nullptr && extras_->attributeList != nullptr) {
-    extras_->attributeList->Orphan();
-    Drop(extras_->attributeList);
+  TExtras* extras = FoundExtras();
+  if (extras != nullptr && extras->attributeList != nullptr) {
+    extras->attributeList->Orphan();
+    Drop(extras->attributeList);
     return;
   }
-  if (extras_ != nullptr) {
-    TXmlDNodeList::Clear(extras_->attributes, true);
+  if (extras != nullptr) {
+    TXmlDNodeList::Clear(extras->attributes, true);
   }
   CountLiveObjects(-1);
 }
 
 void TXmlDNode::DropChildren() {
-  if (extras_ != nullptr && extras_->childList != nullptr) {
-    extras_->childList->Orphan();
-    Drop(extras_->childList);
+  TExtras* extras = FoundExtras();
+  if (extras != nullptr && extras->childList != nullptr) {
+    extras->childList->Orphan();
+    Drop(extras->childList);
     return;
   }
   TXmlDNodeList::Clear(children_, true);
@@ -58,10 +74,15 @@ void TXmlDNode::DropChildren() {
 }
 
 TXmlDNode::TExtras& TXmlDNode::Extras() const {
-  if (extras_ == nullptr) {
-    extras_ = std::make_unique<TExtras>();
+  if (!hasExtras_) {
+    ExtrasTable().emplace(this, std::make_unique<TExtras>());
+    hasExtras_ = true;
   }
-  return *extras_;
+  return *FoundExtras();
+}
+
+TXmlDNode::TExtras* TXmlDNode::FoundExtras() const {
+  return hasExtras_ ? ExtrasTable().find(this)->second.get() : nullptr;
 }
 
 TXmlDNodeList& TXmlDNode::ChildNodes() const {
@@ -83,7 +104,8 @@ TXmlDNamedNodeMap& TXmlDNode::Attributes() const {
 }
 
 const TNodeSequence& TXmlDNode::AttributeItems() const noexcept {
-  return extras_ != nullptr ? extras_->attributes : NoNodes();
+  const TExtras* extras = FoundExtras();
+  return extras != nullptr ? extras->attributes : NoNodes();
 }
 
 TXmlDNode* TXmlDNode::FindAttribute(const std::string& name) const {
@@ -170,7 +192,8 @@ int TXmlDNode::InsertChild(TXmlDNode* child, int index) {
   if (child->nodeType_ == TXmlDNodeType::DocumentFragment) {
     MoveChildrenOf(*child, index);
   } else {
-    TXmlDNodeList::Insert(children_, this, true, child, index);
+    // Every test of Insert has passed above, and the detaching left the child without a parent.
+    TXmlDNodeList::InsertChecked(children_, this, true, child, index);
   }
   return index;
 }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstddef>
-#include <memory>
 #include <string>
 #include <string_view>
 
@@ -29,6 +28,10 @@ class TXmlDNamedNodeMap;
 // EAbstractError.
 class TXmlDNode : public TRefObject {
  public:
+  // What only some nodes need: attributes, and the list objects once somebody asked for them.
+  // Known only inside the node's own code.
+  struct TExtras;
+
   explicit TXmlDNode(TXmlDNodeType kind);
   ~TXmlDNode() override;
 
@@ -93,10 +96,8 @@ class TXmlDNode : public TRefObject {
  private:
   friend class TXmlDNodeList;
 
-  // What only some nodes need: attributes, and the list objects once somebody asked for them.
-  struct TExtras;
-
   TExtras& Extras() const;
+  TExtras* FoundExtras() const;
   void CheckInsertable(const TXmlDNode& child) const;
   void CheckTakesChildrenOf(const TXmlDNode& fragment) const;
   void CheckNotUnder(const TXmlDNode& child) const;
@@ -107,12 +108,13 @@ class TXmlDNode : public TRefObject {
   void DropChildren();
 
   const TXmlDNodeType nodeType_;
+  // Whether the node has extras; they are kept beside the nodes rather than in each of them.
+  mutable bool hasExtras_ = false;
   TNodeNamesRef names_;
   TXmlDNode* parentNode_ = nullptr;
   TXmlDNode* previousSibling_ = nullptr;
   TXmlDNode* nextSibling_ = nullptr;
   TNodeSequence children_;
-  mutable std::unique_ptr<TExtras> extras_;
 };
 
 }  // namespace xmldom

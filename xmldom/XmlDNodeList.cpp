@@ -43,6 +43,12 @@ int TXmlDNodeList::Insert(TNodeSequence& items, TXmlDNode* owner, bool links, TX
   if (index == -1) {
     index = items.Count();
   }
+  InsertChecked(items, owner, links, node, index);
+  return index;
+}
+
+void TXmlDNodeList::InsertChecked(TNodeSequence& items, TXmlDNode* owner, bool links,
+                                  TXmlDNode* node, int index) {
   items.Insert(index, node);
   if (links) {
     node->parentNode_ = owner;
@@ -51,7 +57,6 @@ int TXmlDNodeList::Insert(TNodeSequence& items, TXmlDNode* owner, bool links, TX
     LinkNeighbours(items, index - 1, index);
     LinkNeighbours(items, index, index + 1);
   }
-  return index;
 }
 
 void TXmlDNodeList::Delete(TNodeSequence& items, bool links, int index) {
@@ -64,6 +69,10 @@ void TXmlDNodeList::Delete(TNodeSequence& items, bool links, int index) {
 }
 
 void TXmlDNodeList::Clear(TNodeSequence& items, bool links) {
+  if (items.Count() == 0) {
+    items.Clear();
+    return;
+  }
   // From the last node to the first, each unlinked just before it goes and its neighbour made the
   // last, so that no link ever names a destroyed node and a node that survives can be inserted
   // anywhere. One pass touches each node once, which is what a tree of millions costs.

@@ -53,6 +53,9 @@ class TXmlDNodeList : public TRefObject {
   // The operations themselves, on the nodes wherever they are kept.
   static TXmlDFound FindByName(const TNodeSequence& items, const std::string& name);
   static int Insert(TNodeSequence& items, TXmlDNode* owner, bool links, TXmlDNode* node, int index);
+  // Insert once every test has passed: the index is in range and the node may go there.
+  static void InsertChecked(TNodeSequence& items, TXmlDNode* owner, bool links, TXmlDNode* node,
+                            int index);
   static void Delete(TNodeSequence& items, bool links, int index);
   static void Clear(TNodeSequence& items, bool links);
   static void LinkNeighbours(const TNodeSequence& items, int left, int right) noexcept;

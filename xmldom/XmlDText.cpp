@@ -12,11 +12,15 @@ TXmlDText::TXmlDText(std::string_view data) : TXmlDCharacterData(TXmlDNodeType::
 }
 
 void TXmlDText::AppendXml(std::string& out) const {
-  AppendEscapedXmlText(out, Data());
+  if (EscapedDataSize() == Data().size()) {
+    out.append(Data());
+  } else {
+    AppendEscapedXmlText(out, Data());
+  }
 }
 
 std::size_t TXmlDText::XmlLength() const {
-  return EscapedXmlTextLength(Data());
+  return EscapedDataSize();
 }
 
 TRef<TXmlDNode> TXmlDText::CloneNode() const {
