@@ -1,18 +1,33 @@
 #include "bench/BenchRecords.h"
 
+#include <charconv>
 #include <string>
 
 #include "lease/AddressFormat.h"
 
 namespace bench {
 
+namespace {
+
+// Made in one allocation: the name is built a million times before anything is measured.
+std::string HostNameAt(std::uint32_t index) {
+  char digits[16];
+  char* digitsEnd = std::to_chars(digits, digits + sizeof digits, index).ptr;
+  std::string name;
+  name.reserve(32);
+  name.append(index % 16 == 0 ? "R&D-ws" : "ws");
+  name.append(digits, static_cast<std::size_t>(digitsEnd - digits));
+  name.append(".corp.example");
+  return name;
+}
+
+}  // namespace
+
 BenchLease BenchLeaseAt(std::uint32_t index) {
-  const std::string number = std::to_string(index);
-  BenchLease lease{(index % 16 == 0 ? "R&D-ws" : "ws") + number + ".corp.example",
-                   0x0A000000u + index,
-                   {0x00, 0x16, 0x3E, static_cast<std::uint8_t>(index >> 16),
-                    static_cast<std::uint8_t>(index >> 8), static_cast<std::uint8_t>(index)}};
-  return lease;
+  return {HostNameAt(index),
+          0x0A000000u + index,
+          {0x00, 0x16, 0x3E, static_cast<std::uint8_t>(index >> 16),
+           static_cast<std::uint8_t>(index >> 8), static_cast<std::uint8_t>(index)}};
 }
 
 lease::_DHCPUnit BenchRecordAt(std::uint32_t index) {

@@ -5,7 +5,8 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
-#include <unordered_set>
+
+#include "tests/fakes/BlockSet.h"
 
 namespace fake_dhcp {
 namespace {
@@ -14,7 +15,7 @@ struct State {
   bool loaded = false;
   Scenario scenario;
   std::vector<Call> calls;
-  std::unordered_set<void*> liveBlocks;
+  BlockSet liveBlocks;
   std::size_t badFrees = 0;
 };
 
@@ -46,7 +47,7 @@ void* AllocateBlock(std::size_t size) {
   if (block == nullptr) {
     throw std::bad_alloc();
   }
-  TheState().liveBlocks.insert(block);
+  TheState().liveBlocks.Insert(block);
   return block;
 }
 
@@ -139,7 +140,7 @@ const std::vector<Call>& Calls() {
   return TheState().calls;
 }
 std::size_t LiveBlocks() {
-  return TheState().liveBlocks.size();
+  return TheState().liveBlocks.Size();
 }
 std::size_t BadFrees() {
   return TheState().badFrees;
@@ -215,7 +216,7 @@ std::uint32_t DHCP_API_CALL DhcpEnumSubnetClients(
 
 void DHCP_API_CALL DhcpRpcFreeMemory(void* BufferPointer) {
   fake_dhcp::State& state = fake_dhcp::TheState();
-  if (state.liveBlocks.erase(BufferPointer) == 0) {
+  if (!state.liveBlocks.Erase(BufferPointer)) {
     ++state.badFrees;
     return;
   }
