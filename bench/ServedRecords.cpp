@@ -1,7 +1,6 @@
 #include "bench/ServedRecords.h"
 
 #include <algorithm>
-#include <optional>
 #include <vector>
 
 #include "bench/BenchRecords.h"
@@ -33,27 +32,33 @@ DHCP_IP_ADDRESS SubnetAddress(SubnetRange range) {
   return BenchLeaseAt(range.first).ipAddress;
 }
 
-fake_dhcp::Lease ServedLease(std::uint32_t index) {
-  BenchLease lease = BenchLeaseAt(index);
-  return {lease.ipAddress,
-          std::vector<std::uint8_t>(std::begin(lease.hardware), std::end(lease.hardware)),
-          std::u16string(lease.hostName.begin(), lease.hostName.end())};
+// As a server that keeps no comment and no owner names: the API's blocks are then the record, its
+// hardware address and its name. The lease is filled in place, keeping the storage it has.
+void FillServedLease(std::uint32_t index, fake_dhcp::Lease& served) {
+  const BenchLease lease = BenchLeaseAt(index);
+  served.ip = lease.ipAddress;
+  served.hardware.assign(std::begin(lease.hardware), std::end(lease.hardware));
+  if (!served.name) {
+    served.name.emplace();
+  }
+  served.name->assign(lease.hostName.begin(), lease.hostName.end());
+  served.withOwnerTexts = false;
 }
 
-std::optional<fake_dhcp::ClientBatch> BatchOf(SubnetRange range, std::uint32_t batch) {
+bool FillBatch(SubnetRange range, std::uint32_t batch, fake_dhcp::ClientBatch& answer) {
   const std::uint64_t first = range.first + std::uint64_t{batch} * kLeasesPerBatch;
   if (first >= range.end && !(batch == 0 && range.first == range.end)) {
-    return std::nullopt;
+    return false;
   }
   const auto end =
       static_cast<std::uint32_t>(std::min<std::uint64_t>(first + kLeasesPerBatch, range.end));
-  fake_dhcp::ClientBatch answer;
   answer.status = end < range.end ? dhcp_status::kMoreData : dhcp_status::kSuccess;
-  answer.leases.reserve(end - first);
+  answer.withArray = true;
+  answer.leases.resize(end - first);
   for (auto index = static_cast<std::uint32_t>(first); index < end; ++index) {
-    answer.leases.push_back(ServedLease(index));
+    FillServedLease(index, answer.leases[index - first]);
   }
-  return answer;
+  return true;
 }
 
 }  // namespace
@@ -68,13 +73,14 @@ void ServeBenchRecords(std::uint32_t count) {
     ranges.emplace_back(SubnetAddress(range), range);
   }
   scenario.subnetBatches = {subnets};
-  scenario.clientSource = [ranges](DHCP_IP_ADDRESS subnet, std::uint32_t batch) {
+  scenario.clientSource = [ranges](DHCP_IP_ADDRESS subnet, std::uint32_t batch,
+                                   fake_dhcp::ClientBatch& answer) {
     for (const auto& [address, range] : ranges) {
       if (address == subnet) {
-        return BatchOf(range, batch);
+        return FillBatch(range, batch, answer);
       }
     }
-    return std::optional<fake_dhcp::ClientBatch>();
+    return false;
   };
   fake_dhcp::SetScenario(std::move(scenario));
 }

@@ -16,6 +16,7 @@ struct State {
   Scenario scenario;
   std::vector<Call> calls;
   BlockSet liveBlocks;
+  ClientBatch generatedBatch;  // what the scenario's client source fills
   std::size_t badFrees = 0;
 };
 
@@ -74,9 +75,11 @@ DHCP_CLIENT_INFO* AllocateClient(const Lease& lease) {
   if (lease.name) {
     client->ClientName = AllocateString(*lease.name);
   }
-  client->ClientComment = AllocateString(u"");
-  client->OwnerHost.NetBiosName = AllocateString(u"");
-  client->OwnerHost.HostName = AllocateString(u"");
+  if (lease.withOwnerTexts) {
+    client->ClientComment = AllocateString(u"");
+    client->OwnerHost.NetBiosName = AllocateString(u"");
+    client->OwnerHost.HostName = AllocateString(u"");
+  }
   return client;
 }
 
@@ -192,10 +195,10 @@ std::uint32_t DHCP_API_CALL DhcpEnumSubnetClients(
   *ClientsRead = 0;
   *ClientsTotal = 0;
   if (scenario.clientSource) {
-    std::optional<fake_dhcp::ClientBatch> batch =
-        scenario.clientSource(SubnetAddress, *ResumeHandle);
-    return batch ? fake_dhcp::Serve(*batch, ResumeHandle, ClientInfo, ClientsRead, ClientsTotal)
-                 : dhcp_status::kNoMoreItems;
+    fake_dhcp::ClientBatch& batch = LoadedState().generatedBatch;
+    return scenario.clientSource(SubnetAddress, *ResumeHandle, batch)
+               ? fake_dhcp::Serve(batch, ResumeHandle, ClientInfo, ClientsRead, ClientsTotal)
+               : dhcp_status::kNoMoreItems;
   }
   const auto& all = scenario.clientBatches;
   auto found = all.find(SubnetAddress);

@@ -21,6 +21,8 @@ struct Lease {
   DHCP_IP_ADDRESS ip = 0;
   std::vector<std::uint8_t> hardware;
   std::optional<std::u16string> name;  // nothing: a null ClientName
+  // False for a server that keeps no comment and no owner names: their pointers are null.
+  bool withOwnerTexts = true;
 };
 
 // One answer of DhcpEnumSubnets; the resume handle counts the answers served.
@@ -38,9 +40,11 @@ struct ClientBatch {
 };
 
 // Makes the answer of a subnet's batch, counted from 0, when it is asked for, for servers too
-// large to script batch by batch; nothing stands for the end of the subnet's batches.
+// large to script batch by batch. It fills the answer in place, which keeps what the previous
+// answer left, so that a large scenario can reuse the storage of its leases; false stands for the
+// end of the subnet's batches.
 using ClientBatchSource =
-    std::function<std::optional<ClientBatch>(DHCP_IP_ADDRESS subnet, std::uint32_t batch)>;
+    std::function<bool(DHCP_IP_ADDRESS subnet, std::uint32_t batch, ClientBatch& answer)>;
 
 // Calls beyond the scripted batches answer 259 (no more items) without an array; a subnet
 // without any scripted batch answers 0 with an empty array. A scenario with a client source
