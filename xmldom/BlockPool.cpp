@@ -110,7 +110,7 @@ void* AllocateBlock(std::size_t size) {
   return ::operator new(size);
 }
 
-void FreeBlock(void* block, std::size_t size) noexcept {
+void FreeBlock(void* block, [[maybe_unused]] std::size_t size) noexcept {
 #if !defined(XMLDOM_BLOCKS_FROM_HEAP)
   if (size <= kLargestPooled) {
     pool.Free(block, size);

@@ -47,29 +47,31 @@ TXmlDNode::~TXmlDNode() {
   }
 }
 
-// A list object that somebody else still holds outlives this node; it is emptied so that none of
-// its nodes is left naming this node as its parent.
 void TXmlDNode::DropAttributes() {
   TExtras* extras = FoundExtras();
-  if (extras != nullptr && extras->attributeList != nullptr) {
-    extras->attributeList->Orphan();
-    Drop(extras->attributeList);
-    return;
-  }
   if (extras != nullptr) {
-    TXmlDNodeList::Clear(extras->attributes, true);
+    DropList(extras->attributeList, extras->attributes);
+  } else {
+    CountLiveObjects(-1);
   }
-  CountLiveObjects(-1);
 }
 
 void TXmlDNode::DropChildren() {
   TExtras* extras = FoundExtras();
-  if (extras != nullptr && extras->childList != nullptr) {
-    extras->childList->Orphan();
-    Drop(extras->childList);
+  TXmlDNodeList* none = nullptr;
+  DropList(extras != nullptr ? extras->childList : none, children_);
+}
+
+// A list object that somebody else still holds outlives this node; it is emptied so that none of
+// its nodes is left naming this node as its parent. A list without an object ends here.
+template <typename TList>
+void TXmlDNode::DropList(TList*& listObject, TNodeSequence& items) {
+  if (listObject != nullptr) {
+    listObject->Orphan();
+    Drop(listObject);
     return;
   }
-  TXmlDNodeList::Clear(children_, true);
+  TXmlDNodeList::Clear(items, true);
   CountLiveObjects(-1);
 }
 

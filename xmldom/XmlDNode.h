@@ -106,6 +106,8 @@ class TXmlDNode : public TRefObject {
   void Unlink() noexcept;
   void DropAttributes();
   void DropChildren();
+  template <typename TList>
+  static void DropList(TList*& listObject, TNodeSequence& items);
 
   const TXmlDNodeType nodeType_;
   // Whether the node has extras; they are kept beside the nodes rather than in each of them.
