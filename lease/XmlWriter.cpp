@@ -35,19 +35,37 @@ TRef<TXmlDElement> BuildDocument(const LeaseList& leases) {
   return root;
 }
 
-}  // namespace
+void Notify(XmlSaveObserver* observer, XmlSavePhase phase) {
+  if (observer != nullptr) {
+    observer->PhaseEnded(phase);
+  }
+}
 
-void SaveAsXml(const std::string& fileName, const LeaseList& leases) {
-  // The whole tree comes first, so that a failure while building leaves an existing file as it
-  // was. The one reference on the root releases the tree on every way out.
-  TRef<TXmlDElement> root = BuildDocument(leases);
+void WriteDocument(const std::string& fileName, const TXmlDElement& root,
+                   XmlSaveObserver* observer) {
   std::optional<ResultFile> file = ResultFile::Open(fileName);
   if (!file) {
     return;
   }
   file->Write("<?xml version=\"1.0\"?>\r\n");
-  file->Write(root->GetXml());
+  const std::string xml = root.GetXml();
+  Notify(observer, XmlSavePhase::Serialised);
+  file->Write(xml);
   file->Finish();
+  Notify(observer, XmlSavePhase::Written);
+}
+
+}  // namespace
+
+void SaveAsXml(const std::string& fileName, const LeaseList& leases, XmlSaveObserver* observer) {
+  {
+    // The whole tree comes first, so that a failure while building leaves an existing file as it
+    // was. The one reference on the root releases the tree on every way out.
+    const TRef<TXmlDElement> root = BuildDocument(leases);
+    Notify(observer, XmlSavePhase::TreeBuilt);
+    WriteDocument(fileName, *root, observer);
+  }
+  Notify(observer, XmlSavePhase::Released);
 }
 
 }  // namespace lease

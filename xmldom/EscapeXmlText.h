@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -11,5 +12,8 @@ std::string EscapeXmlText(std::string_view text);
 
 // Appends what EscapeXmlText gives.
 void AppendEscapedXmlText(std::string& out, std::string_view text);
+
+// The length of what EscapeXmlText gives, without making it.
+std::size_t EscapedXmlTextLength(std::string_view text);
 
 }  // namespace xmldom

@@ -25,6 +25,10 @@ class TRefObject {
   // count without two billion calls.
   void SetRefCount(std::int32_t count) noexcept { refCount_ = count; }
 
+  // For counted objects that exist before their memory does, or without it: a node's lists live
+  // from the node's creation, and an object is made for one only when somebody asks for it.
+  static void CountLiveObjects(std::int64_t change) noexcept { liveObjects_ += change; }
+
  private:
   friend void AddRef(TRefObject* object);
   friend void Release(TRefObject* object);

@@ -6,24 +6,23 @@
 
 namespace xmldom {
 
-TXmlDAttribute::TXmlDAttribute(std::string name) : TXmlDNode(TXmlDNodeType::Attribute) {
-  SetName(std::move(name));
-}
-
-void TXmlDAttribute::SetName(std::string name) {
-  name_ = std::move(name);
-  UpdateNames();
+TXmlDAttribute::TXmlDAttribute(std::string_view name) : TXmlDNode(TXmlDNodeType::Attribute) {
+  SetName(name);
 }
 
 void TXmlDAttribute::AppendXml(std::string& out) const {
-  out += name_;
+  out += Name();
   out += "=\"";
   AppendEscapedXmlText(out, value_);
   out += '"';
 }
 
+std::size_t TXmlDAttribute::XmlLength() const {
+  return Name().size() + 2 + EscapedXmlTextLength(Value()) + 1;
+}
+
 TRef<TXmlDNode> TXmlDAttribute::CloneNode() const {
-  TRef<TXmlDAttribute> clone = MakeRef<TXmlDAttribute>(name_);
+  TRef<TXmlDAttribute> clone = MakeRef<TXmlDAttribute>(Name());
   clone->SetNodeValue(value_);
   return clone;
 }

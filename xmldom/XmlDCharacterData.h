@@ -1,8 +1,9 @@
 #pragma once
 
 #include <string>
-#include <utility>
+#include <string_view>
 
+#include "xmldom/BlockText.h"
 #include "xmldom/XmlDNode.h"
 
 namespace xmldom {
@@ -11,18 +12,19 @@ namespace xmldom {
 // kind of data, so they stay abstract here.
 class TXmlDCharacterData : public TXmlDNode {
  public:
-  TXmlDCharacterData(TXmlDNodeType kind, std::string data)
-      : TXmlDNode(kind), data_(std::move(data)) {}
+  TXmlDCharacterData(TXmlDNodeType kind, std::string_view data) : TXmlDNode(kind), data_(data) {}
 
-  const std::string& Data() const noexcept { return data_; }
+  std::string_view Data() const noexcept { return data_.View(); }
+  // The length of the data written as XML character data.
+  std::size_t EscapedDataSize() const noexcept { return data_.EscapedSize(); }
 
-  std::string GetNodeValue() const override { return data_; }
-  void SetNodeValue(std::string value) override { data_ = std::move(value); }
+  std::string GetNodeValue() const override { return std::string(Data()); }
+  void SetNodeValue(std::string_view value) override { data_.Assign(value); }
   std::string GetText() const override { return GetNodeValue(); }
-  void SetText(std::string text) override { SetNodeValue(std::move(text)); }
+  void SetText(std::string_view text) override { SetNodeValue(text); }
 
  private:
-  std::string data_;
+  TBlockText data_;
 };
 
 }  // namespace xmldom

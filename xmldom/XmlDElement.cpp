@@ -3,22 +3,16 @@
 #include <utility>
 
 #include "runtime/Exception.h"
-#include "xmldom/XmlDNodeList.h"
 #include "xmldom/XmlDText.h"
 
 namespace xmldom {
 
-TXmlDElement::TXmlDElement(std::string tagName) : TXmlDNode(TXmlDNodeType::Element) {
-  SetTagName(std::move(tagName));
-}
-
-void TXmlDElement::SetTagName(std::string tagName) {
-  tagName_ = std::move(tagName);
-  UpdateNames();
+TXmlDElement::TXmlDElement(std::string_view tagName) : TXmlDNode(TXmlDNodeType::Element) {
+  SetTagName(tagName);
 }
 
 TXmlDAttribute* TXmlDElement::GetAttributeNode(const std::string& name) const {
-  TXmlDNode* found = Attributes().GetNamedItem(name);
+  TXmlDNode* found = FindAttribute(name);
   if (found == nullptr) {
     return nullptr;
   }
@@ -29,28 +23,27 @@ TXmlDAttribute* TXmlDElement::GetAttributeNode(const std::string& name) const {
   return attribute;
 }
 
-void TXmlDElement::SetAttribute(const std::string& name, std::string value) {
+void TXmlDElement::SetAttribute(const std::string& name, std::string_view value) {
   TRef<TXmlDAttribute> attribute = GetAttributeNode(name);
   if (!attribute) {
     attribute = MakeRef<TXmlDAttribute>(name);
-    Attributes().Insert(attribute.Get(), -1);
+    AppendAttribute(attribute.Get());
   }
-  attribute->SetNodeValue(std::move(value));
+  attribute->SetNodeValue(value);
 }
 
-void TXmlDElement::SetNodeValue(std::string /*value*/) {
+void TXmlDElement::SetNodeValue(std::string_view /*value*/) {
   throw runtime::Exception("XML: Cannot set node value for \"" + NodeTypeString() + "\"");
 }
 
 std::string TXmlDElement::GetText() const {
   std::string text;
-  for (int index = 0; index < ChildNodes().Length(); ++index) {
-    const TXmlDNode& child = *ChildNodes().Item(index);
-    switch (child.NodeType()) {
+  for (const TXmlDNode* child : ChildItems()) {
+    switch (child->NodeType()) {
       case TXmlDNodeType::Element:
       case TXmlDNodeType::Text:
       case TXmlDNodeType::CDataSection:
-        text += child.GetText();
+        text += child->GetText();
         break;
       default:
         break;
@@ -59,36 +52,47 @@ std::string TXmlDElement::GetText() const {
   return text;
 }
 
-void TXmlDElement::SetText(std::string text) {
-  const TRef<TXmlDText> textNode = MakeRef<TXmlDText>(std::move(text));
+void TXmlDElement::SetText(std::string_view text) {
+  const TRef<TXmlDText> textNode = MakeRef<TXmlDText>(text);
   ClearChildren();
   AppendChild(textNode.Get());
 }
 
 void TXmlDElement::AppendXml(std::string& out) const {
-  out += '<';
-  out += tagName_;
-  const TXmlDNodeList& attributes = Attributes();
-  for (int index = 0; index < attributes.Length(); ++index) {
+  out.append(Names().StartTagOpening());
+  for (const TXmlDNode* attribute : AttributeItems()) {
     out += ' ';
-    attributes.Item(index)->AppendXml(out);
+    attribute->AppendXml(out);
   }
   if (!HasChildNodes()) {
-    out += "/>";
+    out.append("/>");
     return;
   }
   out += '>';
-  const TXmlDNodeList& children = ChildNodes();
-  for (int index = 0; index < children.Length(); ++index) {
-    children.Item(index)->AppendXml(out);
+  for (const TXmlDNode* child : ChildItems()) {
+    child->AppendXml(out);
   }
-  out += "</";
-  out += tagName_;
-  out += '>';
+  out.append(Names().EndTag());
+}
+
+std::size_t TXmlDElement::XmlLength() const {
+  const std::size_t tagLength = TagName().size();
+  std::size_t length = 1 + tagLength;
+  for (const TXmlDNode* attribute : AttributeItems()) {
+    length += 1 + attribute->XmlLength();
+  }
+  if (!HasChildNodes()) {
+    return length + 2;
+  }
+  length += 1 + 2 + tagLength + 1;
+  for (const TXmlDNode* child : ChildItems()) {
+    length += child->XmlLength();
+  }
+  return length;
 }
 
 TRef<TXmlDNode> TXmlDElement::CloneNode() const {
-  return MakeRef<TXmlDElement>(tagName_);
+  return MakeRef<TXmlDElement>(TagName());
 }
 
 }  // namespace xmldom

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "xmldom/XmlDAttribute.h"
 #include "xmldom/XmlDNode.h"
@@ -10,30 +11,29 @@ namespace xmldom {
 // An element: a tag name, attributes in the order they were first set, and children.
 class TXmlDElement : public TXmlDNode {
  public:
-  explicit TXmlDElement(std::string tagName);
+  explicit TXmlDElement(std::string_view tagName);
 
-  const std::string& TagName() const noexcept { return tagName_; }
-  void SetTagName(std::string tagName);
+  // The tag name is the element's NodeName: one record holds both.
+  const std::string& TagName() const noexcept { return NodeName(); }
+  void SetTagName(std::string_view tagName) { SetNames(tagName); }
 
   // The attribute of that name (compared byte for byte), or nothing. A node of another class in
   // the attribute list is an EInvalidCast failure.
   TXmlDAttribute* GetAttributeNode(const std::string& name) const;
   // Replaces the value of an existing attribute in place; a new one goes after all others.
-  void SetAttribute(const std::string& name, std::string value);
+  void SetAttribute(const std::string& name, std::string_view value);
 
-  std::string GetNodeName() const override { return tagName_; }
+  std::string GetNodeName() const final { return TagName(); }
   std::string GetNodeValue() const override { return {}; }
-  void SetNodeValue(std::string value) override;
+  void SetNodeValue(std::string_view value) override;
   // The text of the element, text and character-data children, in order.
   std::string GetText() const override;
   // Replaces every child by one text node, even for an empty text.
-  void SetText(std::string text) override;
+  void SetText(std::string_view text) override;
   void AppendXml(std::string& out) const override;
+  std::size_t XmlLength() const override;
   // Only the tag name is copied: no attributes, no children.
   TRef<TXmlDNode> CloneNode() const override;
-
- private:
-  std::string tagName_;
 };
 
 }  // namespace xmldom

@@ -1,22 +1,121 @@
 #include "xmldom/XmlDNode.h"
 
+#include <memory>
+#include <unordered_map>
+#include <utility>
+
 #include "runtime/Exception.h"
 #include "xmldom/XmlDNodeList.h"
 
 namespace xmldom {
 
-TXmlDNode::TXmlDNode(TXmlDNodeType kind)
-    : nodeType_(kind),
-      childNodes_(MakeRef<TXmlDNodeList>(this, true)),
-      attributes_(MakeRef<TXmlDNamedNodeMap>(this, true)) {}
+struct TXmlDNode::TExtras {
+  TNodeSequence attributes;
+  // Made when somebody asks for them; the node holds one count on each.
+  TXmlDNodeList* childList = nullptr;
+  TXmlDNamedNodeMap* attributeList = nullptr;
+};
+
+namespace {
+
+// The extras of every node that has them. Never destroyed: a node released while statics are
+// destroyed still finds its extras.
+using TExtrasTable = std::unordered_map<const TXmlDNode*, std::unique_ptr<TXmlDNode::TExtras>>;
+
+TExtrasTable& ExtrasTable() {
+  static TExtrasTable* const table = new TExtrasTable;
+  return *table;
+}
+
+const TNodeSequence& NoNodes() {
+  static const TNodeSequence none;
+  return none;
+}
+
+}  // namespace
+
+TXmlDNode::TXmlDNode(TXmlDNodeType kind) : nodeType_(kind) {
+  // Its two lists live from now on.
+  CountLiveObjects(2);
+}
 
 TXmlDNode::~TXmlDNode() {
-  // A list that somebody else still holds outlives this node; it is emptied so that none of its
-  // nodes is left naming this node as its parent.
-  attributes_->Orphan();
-  attributes_.Reset();
-  childNodes_->Orphan();
-  childNodes_.Reset();
+  DropAttributes();
+  DropChildren();
+  if (hasExtras_) {
+    ExtrasTable().erase(this);
+  }
+}
+
+void TXmlDNode::DropAttributes() {
+  TExtras* extras = FoundExtras();
+  if (extras != nullptr) {
+    DropList(extras->attributeList, extras->attributes);
+  } else {
+    CountLiveObjects(-1);
+  }
+}
+
+void TXmlDNode::DropChildren() {
+  TExtras* extras = FoundExtras();
+  TXmlDNodeList* none = nullptr;
+  DropList(extras != nullptr ? extras->childList : none, children_);
+}
+
+// A list object that somebody else still holds outlives this node; it is emptied so that none of
+// its nodes is left naming this node as its parent. A list without an object ends here.
+template <typename TList>
+void TXmlDNode::DropList(TList*& listObject, TNodeSequence& items) {
+  if (listObject != nullptr) {
+    listObject->Orphan();
+    Drop(listObject);
+    return;
+  }
+  TXmlDNodeList::Clear(items, true);
+  CountLiveObjects(-1);
+}
+
+TXmlDNode::TExtras& TXmlDNode::Extras() const {
+  if (!hasExtras_) {
+    ExtrasTable().emplace(this, std::make_unique<TExtras>());
+    hasExtras_ = true;
+  }
+  return *FoundExtras();
+}
+
+TXmlDNode::TExtras* TXmlDNode::FoundExtras() const {
+  return hasExtras_ ? ExtrasTable().find(this)->second.get() : nullptr;
+}
+
+TXmlDNodeList& TXmlDNode::ChildNodes() const {
+  TExtras& extras = Extras();
+  if (extras.childList == nullptr) {
+    auto& self = const_cast<TXmlDNode&>(*this);
+    Hold(extras.childList, new TXmlDNodeList(self, self.children_));
+  }
+  return *extras.childList;
+}
+
+TXmlDNamedNodeMap& TXmlDNode::Attributes() const {
+  TExtras& extras = Extras();
+  if (extras.attributeList == nullptr) {
+    Hold(extras.attributeList,
+         new TXmlDNamedNodeMap(const_cast<TXmlDNode&>(*this), extras.attributes));
+  }
+  return *extras.attributeList;
+}
+
+const TNodeSequence& TXmlDNode::AttributeItems() const noexcept {
+  const TExtras* extras = FoundExtras();
+  return extras != nullptr ? extras->attributes : NoNodes();
+}
+
+TXmlDNode* TXmlDNode::FindAttribute(const std::string& name) const {
+  return TXmlDNodeList::FindByName(AttributeItems(), name).Node;
+}
+
+void TXmlDNode::AppendAttribute(TXmlDNode* attribute) {
+  TXmlDNodeList::Insert(Extras().attributes, this, true, attribute, -1);
 }
 
 std::string TXmlDNode::GetNodeName() const {
@@ -27,7 +126,7 @@ std::string TXmlDNode::GetNodeValue() const {
   throw runtime::EAbstractError();
 }
 
-void TXmlDNode::SetNodeValue(std::string /*value*/) {
+void TXmlDNode::SetNodeValue(std::string_view /*value*/) {
   throw runtime::EAbstractError();
 }
 
@@ -35,12 +134,13 @@ std::string TXmlDNode::GetText() const {
   throw runtime::EAbstractError();
 }
 
-void TXmlDNode::SetText(std::string /*text*/) {
+void TXmlDNode::SetText(std::string_view /*text*/) {
   throw runtime::EAbstractError();
 }
 
 std::string TXmlDNode::GetXml() const {
   std::string xml;
+  xml.reserve(XmlLength());
   AppendXml(xml);
   return xml;
 }
@@ -54,15 +154,11 @@ TRef<TXmlDNode> TXmlDNode::CloneNode() const {
 }
 
 TXmlDNode* TXmlDNode::FirstChild() const {
-  return HasChildNodes() ? childNodes_->Item(0) : nullptr;
+  return HasChildNodes() ? children_.At(0) : nullptr;
 }
 
 TXmlDNode* TXmlDNode::LastChild() const {
-  return HasChildNodes() ? childNodes_->Item(childNodes_->Length() - 1) : nullptr;
-}
-
-bool TXmlDNode::HasChildNodes() const {
-  return childNodes_->Length() > 0;
+  return HasChildNodes() ? children_.At(children_.Count() - 1) : nullptr;
 }
 
 std::string TXmlDNode::NodeTypeString() const {
@@ -70,21 +166,13 @@ std::string TXmlDNode::NodeTypeString() const {
 }
 
 void TXmlDNode::UpdateNames() {
-  nodeName_ = GetNodeName();
-  const std::string::size_type colon = nodeName_.find(':');
-  if (colon == std::string::npos) {
-    prefix_.clear();
-    localName_ = nodeName_;
-  } else {
-    prefix_ = nodeName_.substr(0, colon);
-    localName_ = nodeName_.substr(colon + 1);
-  }
+  names_.Assign(GetNodeName());
 }
 
 int TXmlDNode::InsertChild(TXmlDNode* child, int index) {
   // The end is the end before the child leaves an old place in this same node.
   if (index == -1) {
-    index = childNodes_->Length();
+    index = children_.Count();
   }
   if (child == nullptr) {
     throw runtime::Exception("XML: Invalid node.");
@@ -100,18 +188,20 @@ int TXmlDNode::InsertChild(TXmlDNode* child, int index) {
   }
 
   if (TXmlDNode* oldParent = child->parentNode_) {
-    oldParent->childNodes_->Delete(oldParent->childNodes_->IndexOf(child));
+    TNodeSequence& oldSiblings = oldParent->children_;
+    TXmlDNodeList::Delete(oldSiblings, true, oldSiblings.IndexOf(child));
   }
   if (child->nodeType_ == TXmlDNodeType::DocumentFragment) {
     MoveChildrenOf(*child, index);
   } else {
-    childNodes_->Insert(child, index);
+    // Every test of Insert has passed above, and the detaching left the child without a parent.
+    TXmlDNodeList::InsertChecked(children_, this, true, child, index);
   }
   return index;
 }
 
 void TXmlDNode::ClearChildren() {
-  childNodes_->Clear();
+  TXmlDNodeList::Clear(children_, true);
 }
 
 // Every test that can fail runs before the child is taken from its old place, so that a call
@@ -119,7 +209,7 @@ void TXmlDNode::ClearChildren() {
 void TXmlDNode::CheckInsertable(const TXmlDNode& child) const {
   CheckNotUnder(child);
   const TXmlDNode* oldParent = child.parentNode_;
-  if (oldParent != nullptr && oldParent->childNodes_->IndexOf(&child) < 0) {
+  if (oldParent != nullptr && oldParent->children_.IndexOf(&child) < 0) {
     throw runtime::Exception("XML: Failed to find an invalid child node.");
   }
   if (child.nodeType_ == TXmlDNodeType::DocumentFragment) {
@@ -129,13 +219,12 @@ void TXmlDNode::CheckInsertable(const TXmlDNode& child) const {
 
 // A fragment's children, and theirs when they are fragments, will each be inserted here.
 void TXmlDNode::CheckTakesChildrenOf(const TXmlDNode& fragment) const {
-  for (int index = 0; index < fragment.childNodes_->Length(); ++index) {
-    const TXmlDNode& child = *fragment.childNodes_->Item(index);
-    if (!AcceptsChildKind(nodeType_, child.nodeType_)) {
+  for (const TXmlDNode* child : fragment.children_) {
+    if (!AcceptsChildKind(nodeType_, child->nodeType_)) {
       throw runtime::Exception("XML: Element type error.");
     }
-    if (child.nodeType_ == TXmlDNodeType::DocumentFragment) {
-      CheckTakesChildrenOf(child);
+    if (child->nodeType_ == TXmlDNodeType::DocumentFragment) {
+      CheckTakesChildrenOf(*child);
     }
   }
 }
@@ -149,7 +238,7 @@ void TXmlDNode::CheckNotUnder(const TXmlDNode& child) const {
 }
 
 int TXmlDNode::ChildCountAfterDetaching(const TXmlDNode& child) const {
-  const int count = childNodes_->Length();
+  const int count = children_.Count();
   return child.parentNode_ == this ? count - 1 : count;
 }
 

@@ -1,7 +1,12 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
+#include <string_view>
 
+#include "xmldom/BlockPool.h"
+#include "xmldom/NodeNames.h"
+#include "xmldom/NodeSequence.h"
 #include "xmldom/NodeType.h"
 #include "xmldom/RefObject.h"
 #include "xmldom/RefSlot.h"
@@ -15,38 +20,53 @@ class TXmlDNamedNodeMap;
 // uncounted links to its parent and siblings. Only the lists keep nodes alive; the links are kept
 // by the lists and never name a destroyed node.
 //
+// Both lists exist, and count as live objects, from the node's creation to its destruction. Their
+// nodes are kept inside this node, and a list's object is made the first time somebody asks for
+// it, so that a node whose lists nobody asks for costs one allocation and no list objects.
+//
 // The operations that each kind gives a meaning to are callable here too, and fail with
 // EAbstractError.
 class TXmlDNode : public TRefObject {
  public:
+  // What only some nodes need: attributes, and the list objects once somebody asked for them.
+  // Known only inside the node's own code.
+  struct TExtras;
+
   explicit TXmlDNode(TXmlDNodeType kind);
   ~TXmlDNode() override;
 
+  // Nodes of every kind come from the pool of small blocks.
+  static void* operator new(std::size_t size) { return AllocateBlock(size); }
+  static void operator delete(void* block, std::size_t size) noexcept { FreeBlock(block, size); }
+
   TXmlDNodeType NodeType() const noexcept { return nodeType_; }
-  const std::string& NodeName() const noexcept { return nodeName_; }
-  const std::string& Prefix() const noexcept { return prefix_; }
-  const std::string& LocalName() const noexcept { return localName_; }
-  TXmlDNodeList& ChildNodes() const noexcept { return *childNodes_; }
-  TXmlDNamedNodeMap& Attributes() const noexcept { return *attributes_; }
+  const std::string& NodeName() const noexcept { return names_.NodeName(); }
+  const std::string& Prefix() const noexcept { return names_.Prefix(); }
+  const std::string& LocalName() const noexcept { return names_.LocalName(); }
+  TXmlDNodeList& ChildNodes() const;
+  TXmlDNamedNodeMap& Attributes() const;
   TXmlDNode* ParentNode() const noexcept { return parentNode_; }
   TXmlDNode* PreviousSibling() const noexcept { return previousSibling_; }
   TXmlDNode* NextSibling() const noexcept { return nextSibling_; }
 
   virtual std::string GetNodeName() const;
   virtual std::string GetNodeValue() const;
-  virtual void SetNodeValue(std::string value);
+  virtual void SetNodeValue(std::string_view value);
   virtual std::string GetText() const;
-  virtual void SetText(std::string text);
+  virtual void SetText(std::string_view text);
   // The node as XML text: no declaration, no line breaks, no indentation.
   std::string GetXml() const;
   // Appends what GetXml gives, so that a whole tree is written into one string.
   virtual void AppendXml(std::string& out) const;
+  // The length of what AppendXml appends, so that the string of a whole tree is made once at its
+  // size; 0 for a kind that does not say, whose text the string then grows to take.
+  virtual std::size_t XmlLength() const { return 0; }
   // A new node of the same kind and content; what else it copies depends on the kind.
   virtual TRef<TXmlDNode> CloneNode() const;
 
   TXmlDNode* FirstChild() const;
   TXmlDNode* LastChild() const;
-  bool HasChildNodes() const;
+  bool HasChildNodes() const noexcept { return children_.Count() > 0; }
   std::string NodeTypeString() const;
 
   // Copies GetNodeName into NodeName and splits it at its first colon into Prefix and LocalName.
@@ -60,25 +80,43 @@ class TXmlDNode : public TRefObject {
   // Releases every child, from the last to the first.
   void ClearChildren();
 
+ protected:
+  // The nodes of the two lists, for the kinds that work on them without asking for the list
+  // objects.
+  const TNodeSequence& ChildItems() const noexcept { return children_; }
+  const TNodeSequence& AttributeItems() const noexcept;
+  // The first attribute whose NodeName is the name, or nothing.
+  TXmlDNode* FindAttribute(const std::string& name) const;
+  // Inserts at the end of the attributes, as Attributes().Insert(attribute, -1) does.
+  void AppendAttribute(TXmlDNode* attribute);
+  // For the kinds whose name is a field of their own: NodeName and the field are one record.
+  void SetNames(std::string_view name) { names_.Assign(name); }
+  const TNodeNamesRef& Names() const noexcept { return names_; }
+
  private:
   friend class TXmlDNodeList;
 
+  TExtras& Extras() const;
+  TExtras* FoundExtras() const;
   void CheckInsertable(const TXmlDNode& child) const;
   void CheckTakesChildrenOf(const TXmlDNode& fragment) const;
   void CheckNotUnder(const TXmlDNode& child) const;
   int ChildCountAfterDetaching(const TXmlDNode& child) const;
   void MoveChildrenOf(TXmlDNode& fragment, int index);
   void Unlink() noexcept;
+  void DropAttributes();
+  void DropChildren();
+  template <typename TList>
+  static void DropList(TList*& listObject, TNodeSequence& items);
 
   const TXmlDNodeType nodeType_;
-  std::string nodeName_;
-  std::string prefix_;
-  std::string localName_;
-  TRef<TXmlDNodeList> childNodes_;
-  TRef<TXmlDNamedNodeMap> attributes_;
+  // Whether the node has extras; they are kept beside the nodes rather than in each of them.
+  mutable bool hasExtras_ = false;
+  TNodeNamesRef names_;
   TXmlDNode* parentNode_ = nullptr;
   TXmlDNode* previousSibling_ = nullptr;
   TXmlDNode* nextSibling_ = nullptr;
+  TNodeSequence children_;
 };
 
 }  // namespace xmldom

@@ -5,75 +5,99 @@
 namespace xmldom {
 
 TXmlDNodeList::TXmlDNodeList(TXmlDNode* ownerNode, bool linksNodes)
-    : ownerNode_(ownerNode), linksNodes_(linksNodes) {}
+    : ownerNode_(ownerNode), items_(&ownItems_), linksNodes_(linksNodes) {}
+
+TXmlDNodeList::TXmlDNodeList(TXmlDNode& ownerNode, TNodeSequence& ownerItems)
+    : ownerNode_(&ownerNode), items_(&ownerItems), linksNodes_(true) {
+  // The node counted this list as alive when it was made.
+  CountLiveObjects(-1);
+}
 
 TXmlDNodeList::~TXmlDNodeList() {
   Clear();
 }
 
-TXmlDFound TXmlDNodeList::FindByName(const std::string& name) const {
-  for (int index = 0; index < Length(); ++index) {
-    TXmlDNode* node = items_.Item(index);
+TXmlDFound TXmlDNodeList::FindByName(const TNodeSequence& items, const std::string& name) {
+  int index = 0;
+  for (TXmlDNode* node : items) {
     if (node->NodeName() == name) {
       return {node, index};
     }
+    ++index;
   }
   return {};
 }
 
-int TXmlDNodeList::Insert(TXmlDNode* node, int index) {
+int TXmlDNodeList::Insert(TNodeSequence& items, TXmlDNode* owner, bool links, TXmlDNode* node,
+                          int index) {
   if (node == nullptr) {
     throw runtime::Exception("XML: Invalid node.");
   }
-  if (linksNodes_ && node->parentNode_ != nullptr) {
+  if (links && node->parentNode_ != nullptr) {
     throw runtime::Exception("XML: Cannot insert a node with parent node.");
   }
   // A node that held itself through its own lists would never be destroyed.
-  if (linksNodes_ && ownerNode_ != nullptr) {
-    ownerNode_->CheckNotUnder(*node);
+  if (links && owner != nullptr) {
+    owner->CheckNotUnder(*node);
   }
   if (index == -1) {
-    index = Length();
+    index = items.Count();
   }
-  items_.Insert(index, node);
-  if (linksNodes_) {
-    node->parentNode_ = ownerNode_;
-    node->previousSibling_ = nullptr;
-    node->nextSibling_ = nullptr;
-    LinkNeighbours(index - 1, index);
-    LinkNeighbours(index, index + 1);
-  }
+  InsertChecked(items, owner, links, node, index);
   return index;
 }
 
-void TXmlDNodeList::Delete(int index) {
-  const TRef<TXmlDNode> survivor = items_.Item(index);
-  items_.Extract(index);
-  if (linksNodes_) {
-    survivor->Unlink();
-    LinkNeighbours(index - 1, index);
+void TXmlDNodeList::InsertChecked(TNodeSequence& items, TXmlDNode* owner, bool links,
+                                  TXmlDNode* node, int index) {
+  items.Insert(index, node);
+  if (links) {
+    node->parentNode_ = owner;
+    node->previousSibling_ = nullptr;
+    node->nextSibling_ = nullptr;
+    LinkNeighbours(items, index - 1, index);
+    LinkNeighbours(items, index, index + 1);
   }
 }
 
-void TXmlDNodeList::Clear() {
-  // Every link is cut before the first node goes, so that no link ever names a destroyed node and
-  // a node that survives can be inserted anywhere.
-  if (linksNodes_) {
-    for (int index = 0; index < Length(); ++index) {
-      items_.Item(index)->Unlink();
-    }
+void TXmlDNodeList::Delete(TNodeSequence& items, bool links, int index) {
+  const TRef<TXmlDNode> survivor = items.At(index);
+  items.Extract(index);
+  if (links) {
+    survivor->Unlink();
+    LinkNeighbours(items, index - 1, index);
   }
-  items_.Clear();
+}
+
+void TXmlDNodeList::Clear(TNodeSequence& items, bool links) {
+  if (items.Count() == 0) {
+    items.Clear();
+    return;
+  }
+  // From the last node to the first, each unlinked just before it goes and its neighbour made the
+  // last, so that no link ever names a destroyed node and a node that survives can be inserted
+  // anywhere. One pass touches each node once, which is what a tree of millions costs.
+  for (int count = items.Count(); count > 0; count = items.Count()) {
+    if (links) {
+      items.begin()[count - 1]->Unlink();
+      if (count > 1) {
+        items.begin()[count - 2]->nextSibling_ = nullptr;
+      }
+    }
+    items.Extract(count - 1);
+  }
+  items.Clear();
 }
 
 void TXmlDNodeList::Orphan() {
   Clear();
   ownerNode_ = nullptr;
+  items_ = &ownItems_;
 }
 
-void TXmlDNodeList::LinkNeighbours(int left, int right) noexcept {
-  TXmlDNode* leftNode = left >= 0 && left < Length() ? items_.Item(left) : nullptr;
-  TXmlDNode* rightNode = right >= 0 && right < Length() ? items_.Item(right) : nullptr;
+void TXmlDNodeList::LinkNeighbours(const TNodeSequence& items, int left, int right) noexcept {
+  const int count = items.Count();
+  TXmlDNode* leftNode = left >= 0 && left < count ? items.begin()[left] : nullptr;
+  TXmlDNode* rightNode = right >= 0 && right < count ? items.begin()[right] : nullptr;
   if (leftNode != nullptr) {
     leftNode->nextSibling_ = rightNode;
   }

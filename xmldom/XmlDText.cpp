@@ -6,12 +6,21 @@
 
 namespace xmldom {
 
-TXmlDText::TXmlDText(std::string data) : TXmlDCharacterData(TXmlDNodeType::Text, std::move(data)) {
-  UpdateNames();
+// What UpdateNames gives: while this constructor runs, GetNodeName is this class's own.
+TXmlDText::TXmlDText(std::string_view data) : TXmlDCharacterData(TXmlDNodeType::Text, data) {
+  SetNames(kName);
 }
 
 void TXmlDText::AppendXml(std::string& out) const {
-  AppendEscapedXmlText(out, Data());
+  if (EscapedDataSize() == Data().size()) {
+    out.append(Data());
+  } else {
+    AppendEscapedXmlText(out, Data());
+  }
+}
+
+std::size_t TXmlDText::XmlLength() const {
+  return EscapedDataSize();
 }
 
 TRef<TXmlDNode> TXmlDText::CloneNode() const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "xmldom/XmlDCharacterData.h"
 
@@ -9,10 +10,13 @@ namespace xmldom {
 // A text node, named "#text" and written as its escaped data.
 class TXmlDText : public TXmlDCharacterData {
  public:
-  explicit TXmlDText(std::string data);
+  static constexpr std::string_view kName = "#text";
 
-  std::string GetNodeName() const override { return "#text"; }
+  explicit TXmlDText(std::string_view data);
+
+  std::string GetNodeName() const override { return std::string(kName); }
   void AppendXml(std::string& out) const override;
+  std::size_t XmlLength() const override;
   TRef<TXmlDNode> CloneNode() const override;
 };
 

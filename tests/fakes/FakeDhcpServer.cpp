@@ -5,7 +5,8 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
-#include <unordered_set>
+
+#include "tests/fakes/BlockSet.h"
 
 namespace fake_dhcp {
 namespace {
@@ -14,7 +15,8 @@ struct State {
   bool loaded = false;
   Scenario scenario;
   std::vector<Call> calls;
-  std::unordered_set<void*> liveBlocks;
+  BlockSet liveBlocks;
+  ClientBatch generatedBatch;  // what the scenario's client source fills
   std::size_t badFrees = 0;
 };
 
@@ -46,7 +48,7 @@ void* AllocateBlock(std::size_t size) {
   if (block == nullptr) {
     throw std::bad_alloc();
   }
-  TheState().liveBlocks.insert(block);
+  TheState().liveBlocks.Insert(block);
   return block;
 }
 
@@ -73,9 +75,11 @@ DHCP_CLIENT_INFO* AllocateClient(const Lease& lease) {
   if (lease.name) {
     client->ClientName = AllocateString(*lease.name);
   }
-  client->ClientComment = AllocateString(u"");
-  client->OwnerHost.NetBiosName = AllocateString(u"");
-  client->OwnerHost.HostName = AllocateString(u"");
+  if (lease.withOwnerTexts) {
+    client->ClientComment = AllocateString(u"");
+    client->OwnerHost.NetBiosName = AllocateString(u"");
+    client->OwnerHost.HostName = AllocateString(u"");
+  }
   return client;
 }
 
@@ -101,6 +105,17 @@ DHCP_IP_ARRAY* AllocateSubnets(const std::vector<DHCP_IP_ADDRESS>& subnets) {
   return array;
 }
 
+std::uint32_t Serve(const ClientBatch& batch, DHCP_RESUME_HANDLE* resumeHandle,
+                    DHCP_CLIENT_INFO_ARRAY** clientInfo, std::uint32_t* clientsRead,
+                    std::uint32_t* clientsTotal) {
+  ++*resumeHandle;
+  if (batch.withArray) {
+    *clientInfo = AllocateClients(batch.leases);
+    *clientsRead = *clientsTotal = static_cast<std::uint32_t>(batch.leases.size());
+  }
+  return batch.status;
+}
+
 void RecordCall(const char* function, const char16_t* server, DHCP_IP_ADDRESS subnet,
                 DHCP_RESUME_HANDLE resumeHandle, std::uint32_t preferredMaximum) {
   LoadedState().calls.push_back(
@@ -124,9 +139,15 @@ void SetScenario(Scenario scenario) {
   state.calls.clear();
 }
 
-const std::vector<Call>& Calls() { return TheState().calls; }
-std::size_t LiveBlocks() { return TheState().liveBlocks.size(); }
-std::size_t BadFrees() { return TheState().badFrees; }
+const std::vector<Call>& Calls() {
+  return TheState().calls;
+}
+std::size_t LiveBlocks() {
+  return TheState().liveBlocks.Size();
+}
+std::size_t BadFrees() {
+  return TheState().badFrees;
+}
 
 }  // namespace fake_dhcp
 
@@ -163,19 +184,23 @@ std::uint32_t DHCP_API_CALL DhcpEnumSubnets(char16_t* ServerIpAddress,
   return batch.status;
 }
 
-std::uint32_t DHCP_API_CALL DhcpEnumSubnetClients(char16_t* ServerIpAddress,
-                                                  DHCP_IP_ADDRESS SubnetAddress,
-                                                  DHCP_RESUME_HANDLE* ResumeHandle,
-                                                  std::uint32_t PreferredMaximum,
-                                                  DHCP_CLIENT_INFO_ARRAY** ClientInfo,
-                                                  std::uint32_t* ClientsRead,
-                                                  std::uint32_t* ClientsTotal) {
+std::uint32_t DHCP_API_CALL DhcpEnumSubnetClients(
+    char16_t* ServerIpAddress, DHCP_IP_ADDRESS SubnetAddress, DHCP_RESUME_HANDLE* ResumeHandle,
+    std::uint32_t PreferredMaximum, DHCP_CLIENT_INFO_ARRAY** ClientInfo, std::uint32_t* ClientsRead,
+    std::uint32_t* ClientsTotal) {
   fake_dhcp::RecordCall("DhcpEnumSubnetClients", ServerIpAddress, SubnetAddress, *ResumeHandle,
                         PreferredMaximum);
-  const auto& all = LoadedState().scenario.clientBatches;
+  const fake_dhcp::Scenario& scenario = LoadedState().scenario;
   *ClientInfo = nullptr;
   *ClientsRead = 0;
   *ClientsTotal = 0;
+  if (scenario.clientSource) {
+    fake_dhcp::ClientBatch& batch = LoadedState().generatedBatch;
+    return scenario.clientSource(SubnetAddress, *ResumeHandle, batch)
+               ? fake_dhcp::Serve(batch, ResumeHandle, ClientInfo, ClientsRead, ClientsTotal)
+               : dhcp_status::kNoMoreItems;
+  }
+  const auto& all = scenario.clientBatches;
   auto found = all.find(SubnetAddress);
   if (found == all.end()) {
     if (*ResumeHandle != 0) {
@@ -188,17 +213,13 @@ std::uint32_t DHCP_API_CALL DhcpEnumSubnetClients(char16_t* ServerIpAddress,
   if (*ResumeHandle >= found->second.size()) {
     return dhcp_status::kNoMoreItems;
   }
-  const fake_dhcp::ClientBatch& batch = found->second[(*ResumeHandle)++];
-  if (batch.withArray) {
-    *ClientInfo = fake_dhcp::AllocateClients(batch.leases);
-    *ClientsRead = *ClientsTotal = static_cast<std::uint32_t>(batch.leases.size());
-  }
-  return batch.status;
+  return fake_dhcp::Serve(found->second[*ResumeHandle], ResumeHandle, ClientInfo, ClientsRead,
+                          ClientsTotal);
 }
 
 void DHCP_API_CALL DhcpRpcFreeMemory(void* BufferPointer) {
   fake_dhcp::State& state = fake_dhcp::TheState();
-  if (state.liveBlocks.erase(BufferPointer) == 0) {
+  if (!state.liveBlocks.Erase(BufferPointer)) {
     ++state.badFrees;
     return;
   }

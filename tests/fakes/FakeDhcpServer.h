@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -20,6 +21,8 @@ struct Lease {
   DHCP_IP_ADDRESS ip = 0;
   std::vector<std::uint8_t> hardware;
   std::optional<std::u16string> name;  // nothing: a null ClientName
+  // False for a server that keeps no comment and no owner names: their pointers are null.
+  bool withOwnerTexts = true;
 };
 
 // One answer of DhcpEnumSubnets; the resume handle counts the answers served.
@@ -36,12 +39,21 @@ struct ClientBatch {
   std::vector<Lease> leases;
 };
 
+// Makes the answer of a subnet's batch, counted from 0, when it is asked for, for servers too
+// large to script batch by batch. It fills the answer in place, which keeps what the previous
+// answer left, so that a large scenario can reuse the storage of its leases; false stands for the
+// end of the subnet's batches.
+using ClientBatchSource =
+    std::function<bool(DHCP_IP_ADDRESS subnet, std::uint32_t batch, ClientBatch& answer)>;
+
 // Calls beyond the scripted batches answer 259 (no more items) without an array; a subnet
-// without any scripted batch answers 0 with an empty array.
+// without any scripted batch answers 0 with an empty array. A scenario with a client source
+// takes every subnet's batches from it instead.
 struct Scenario {
   std::uint32_t versionStatus = 0;
   std::vector<SubnetBatch> subnetBatches;
   std::map<DHCP_IP_ADDRESS, std::vector<ClientBatch>> clientBatches;
+  ClientBatchSource clientSource;
 };
 
 struct Call {

@@ -127,6 +127,37 @@ TEST_F(LeaseQuery, WritesOneSubnetLinePerBatchAndSumsTheBatches) {
   EXPECT_EQ(ResumeHandlesOf("DhcpEnumSubnets"), (std::vector<DHCP_RESUME_HANDLE>{0, 1}));
 }
 
+// A server too large to script batch by batch: two subnets whose batches are made when asked for,
+// every batch but a subnet's last ending in 234, and leases without comment or owner names.
+TEST_F(LeaseQuery, ReadsBatchesThatTheServerMakesWhenAskedFor) {
+  Scenario scenario;
+  scenario.subnetBatches = {{0, true, {kSubnetA, kSubnetB}}};
+  scenario.clientSource = [](DHCP_IP_ADDRESS subnet, std::uint32_t batch, ClientBatch& answer) {
+    const std::uint32_t batches = subnet == kSubnetA ? 3 : 1;
+    if (batch >= batches) {
+      return false;
+    }
+    answer.status = batch + 1 < batches ? 234u : 0u;
+    answer.leases.resize(2);
+    for (std::uint32_t i = 0; i < 2; ++i) {
+      std::u16string name = u"g";
+      name += static_cast<char16_t>(u'0' + batch);
+      answer.leases[i] = LeaseOf(subnet + batch * 2 + i, name);
+      answer.leases[i].withOwnerTexts = i == 0;
+    }
+    return true;
+  };
+  QueryRun run = Run(scenario);
+  EXPECT_EQ(run.count, 8);
+  ASSERT_EQ(run.leases.size(), 8u);
+  EXPECT_EQ(run.leases[0].IpAddress, "10.1.2.0");
+  EXPECT_EQ(run.leases[5].IpAddress, "10.1.2.5");
+  EXPECT_EQ(run.leases[5].HostName, "g2");
+  EXPECT_EQ(run.leases[7].IpAddress, "10.2.0.1");
+  EXPECT_EQ(ResumeHandlesOf("DhcpEnumSubnetClients"),
+            (std::vector<DHCP_RESUME_HANDLE>{0, 1, 2, 0}));
+}
+
 TEST_F(LeaseQuery, SubnetBatchWithoutArrayEndsTheEnumeration) {
   Scenario failing;
   failing.subnetBatches = {{1722, false, {}}};

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "tests/support/StdoutCapture.h"
 #include "tests/support/TempDir.h"
@@ -79,6 +83,57 @@ TEST_F(SaveAsXml, ReportsAFileThatCannotBeCreatedAndNothingElse) {
 
 TEST_F(SaveAsXml, NeverReportsAFailedWriteAsSaved) {
   EXPECT_EQ(Save("/dev/full", {{"pc7", "10.0.0.7", "00"}}), "\r\nCannot write file /dev/full.\r\n");
+}
+
+// Records each phase with what it finds: the live objects beyond the start, and whether the file
+// exists yet.
+class PhaseRecorder : public lease::XmlSaveObserver {
+ public:
+  PhaseRecorder(std::string path, std::int64_t liveBefore)
+      : path_(std::move(path)), liveBefore_(liveBefore) {}
+  void PhaseEnded(lease::XmlSavePhase phase) override {
+    phases.push_back(
+        {phase, xmldom::TRefObject::LiveObjects() - liveBefore_, std::filesystem::exists(path_)});
+  }
+  struct Seen {
+    lease::XmlSavePhase phase;
+    std::int64_t liveObjects;
+    bool fileExists;
+    bool operator==(const Seen&) const = default;
+  };
+  std::vector<Seen> phases;
+
+ private:
+  std::string path_;
+  std::int64_t liveBefore_;
+};
+
+TEST_F(SaveAsXml, TellsAnObserverTheEndOfEachStepInOrder) {
+  using lease::XmlSavePhase;
+  const std::string path = dir_.PathOf("leases.xml");
+  PhaseRecorder recorder(path, liveBefore_);
+  test_support::StdoutCapture capture;
+  lease::SaveAsXml(path, {{"pc7", "10.0.0.7", "00"}, {"pc8", "10.0.0.8", "01"}}, &recorder);
+  // The root, its attribute and seven nodes per lease, each with its two lists.
+  const std::int64_t tree = 3 * (2 + 7 * 2);
+  EXPECT_EQ(recorder.phases,
+            (std::vector<PhaseRecorder::Seen>{{XmlSavePhase::TreeBuilt, tree, false},
+                                              {XmlSavePhase::Serialised, tree, true},
+                                              {XmlSavePhase::Written, tree, true},
+                                              {XmlSavePhase::Released, 0, true}}));
+  EXPECT_EQ(capture.Text(), "Query results have been saved to file " + path + ".\r\n");
+}
+
+TEST_F(SaveAsXml, FileThatCannotBeCreatedSkipsTheWritingSteps) {
+  using lease::XmlSavePhase;
+  const std::string path = dir_.PathOf("missing/leases.xml");
+  PhaseRecorder recorder(path, liveBefore_);
+  test_support::StdoutCapture capture;
+  lease::SaveAsXml(path, {{"pc7", "10.0.0.7", "00"}}, &recorder);
+  ASSERT_EQ(recorder.phases.size(), 2u);
+  EXPECT_EQ(recorder.phases[0].phase, XmlSavePhase::TreeBuilt);
+  EXPECT_EQ(recorder.phases[1].phase, XmlSavePhase::Released);
+  EXPECT_EQ(recorder.phases[1].liveObjects, 0);
 }
 
 TEST_F(SaveAsXml, ReleasesALargeTreeCompletely) {

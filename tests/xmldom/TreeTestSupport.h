@@ -14,7 +14,7 @@ namespace xmldom::testing {
 class TProbeNode : public TXmlDText {
  public:
   using TXmlDText::TXmlDText;
-  ~TProbeNode() override { DestructionLog().push_back(Data()); }
+  ~TProbeNode() override { DestructionLog().emplace_back(Data()); }
 };
 
 // A node of any kind, including those that have no class of their own.

@@ -1,0 +1,218 @@
+// How nodes keep their lists, names, text and memory: what the compact layout must not change.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "FailureText.h"
+#include "TreeTestSupport.h"
+#include "runtime/Exception.h"
+#include "xmldom/BlockPool.h"
+#include "xmldom/BlockText.h"
+#include "xmldom/NodeSequence.h"
+#include "xmldom/XXmlDom.h"
+
+namespace xmldom::testing {
+namespace {
+
+using Names = std::vector<std::string>;
+
+class NodeStorageTest : public LiveObjectTest {};
+
+// A text node whose count can be set near its limit.
+class TCountedText : public TXmlDText {
+ public:
+  using TRefObject::SetRefCount;
+  using TXmlDText::TXmlDText;
+};
+
+std::vector<std::string> DataOf(const TNodeSequence& items) {
+  std::vector<std::string> data;
+  for (const TXmlDNode* node : items) {
+    data.push_back(node->GetNodeValue());
+  }
+  return data;
+}
+
+TEST_F(NodeStorageTest, SequenceKeepsOrderCountsAndBoundsFromOneNodeToMany) {
+  TRef<TXmlDText> keep = Text("keep");
+  {
+    TNodeSequence items;
+    items.Insert(0, keep.Get());
+    EXPECT_EQ(keep->RefCount(), 2);
+    EXPECT_EQ(items.At(0), keep.Get());
+    // From the one node kept in place to an array, growing more than once.
+    for (int count = 1; count < 20; ++count) {
+      items.Insert(count, MakeRef<TProbeNode>(std::to_string(count)).Get());
+    }
+    items.Insert(1, MakeRef<TProbeNode>("second").Get());
+    EXPECT_EQ(items.Count(), 21);
+    EXPECT_EQ(DataOf(items)[1], "second");
+    EXPECT_EQ(DataOf(items)[20], "19");
+    EXPECT_EQ(items.IndexOf(keep.Get()), 0);
+    EXPECT_EQ(items.IndexOf(nullptr), -1);
+    EXPECT_EQ(FailureText([&] { items.At(21); }), "List index out of bounds (21)");
+    EXPECT_EQ(FailureText([&] { items.Insert(23, keep.Get()); }), "List index out of bounds (23)");
+    EXPECT_EQ(FailureText([&] { items.Extract(-1); }), "List index out of bounds (-1)");
+
+    items.Extract(1);
+    EXPECT_EQ(DestructionLog(), Names{"second"});
+    items.Extract(0);
+    EXPECT_EQ(keep->RefCount(), 1);
+    EXPECT_EQ(DataOf(items).front(), "1");
+    DestructionLog().clear();
+  }
+  // Destroying the sequence released the rest from the last to the first.
+  ASSERT_EQ(DestructionLog().size(), 19u);
+  EXPECT_EQ(DestructionLog().front(), "19");
+  EXPECT_EQ(DestructionLog().back(), "1");
+}
+
+TEST_F(NodeStorageTest, NodeThatCannotBeCountedIsNotKept) {
+  TRef<TCountedText> full = MakeRef<TCountedText>("full");
+  full->SetRefCount(INT32_MAX);
+  TNodeSequence items;
+  items.Insert(0, Text("a").Get());
+  EXPECT_EQ(FailureText([&] { items.Insert(0, full.Get()); }), "Integer overflow");
+  EXPECT_EQ(DataOf(items), Names{"a"});
+  full->SetRefCount(1);
+}
+
+TEST_F(NodeStorageTest, ClearLeavesNoLinkToADestroyedNodeAtAnyStep) {
+  // The last child looks, while it is destroyed, at the links of the children still listed.
+  struct TWitness : public TXmlDText {
+    TWitness(TXmlDNode* before, std::vector<const void*>* seen)
+        : TXmlDText("witness"), before_(before), seen_(seen) {}
+    ~TWitness() override { seen_->push_back(before_->NextSibling()); }
+    TXmlDNode* before_;
+    std::vector<const void*>* seen_;
+  };
+  std::vector<const void*> seen;
+  TRef<TXmlDElement> parent = Element("parent");
+  TRef<TXmlDText> first = Text("first");
+  parent->AppendChild(first.Get());
+  parent->AppendChild(MakeRef<TWitness>(first.Get(), &seen).Get());
+  parent->ClearChildren();
+  EXPECT_EQ(seen, std::vector<const void*>{nullptr});
+  ExpectUnlinked(*first);
+}
+
+TEST_F(NodeStorageTest, ListsLiveWithTheNodeWhetherOrNotAnybodyAsksForThem) {
+  const std::int64_t before = TRefObject::LiveObjects();
+  TRef<TXmlDElement> element = Element("e");
+  EXPECT_EQ(TRefObject::LiveObjects() - before, 3) << "the node and its two lists";
+  TXmlDNodeList& children = element->ChildNodes();
+  TXmlDNamedNodeMap& attributes = element->Attributes();
+  EXPECT_EQ(TRefObject::LiveObjects() - before, 3);
+  EXPECT_EQ(&element->ChildNodes(), &children);
+  EXPECT_EQ(&element->Attributes(), &attributes);
+  EXPECT_EQ(children.RefCount(), 1);
+  EXPECT_EQ(attributes.RefCount(), 1);
+  EXPECT_TRUE(children.LinksNodes());
+
+  // The list object and the node's own operations work on the same nodes.
+  element->AppendChild(Text("by the node").Get());
+  children.Insert(Text("by the list").Get(), -1);
+  element->SetAttribute("a", "1");
+  EXPECT_EQ(ChildNames(*element), (Names{"by the node", "by the list"}));
+  EXPECT_EQ(attributes.Length(), 1);
+  EXPECT_EQ(element->GetXml(), "<e a=\"1\">by the nodeby the list</e>");
+  ExpectLinksConsistent(*element);
+}
+
+TEST_F(NodeStorageTest, NodesOfOneNameShareTheirNames) {
+  TRef<TXmlDElement> first = Element("x:ip");
+  TRef<TXmlDElement> second = Element("x:ip");
+  EXPECT_EQ(first->NodeName().data(), second->NodeName().data());
+  EXPECT_EQ(first->LocalName().data(), second->LocalName().data());
+  EXPECT_EQ(second->Prefix(), "x");
+  EXPECT_EQ(second->LocalName(), "ip");
+
+  second->SetTagName("mac");
+  EXPECT_EQ(first->NodeName(), "x:ip");
+  EXPECT_EQ(second->TagName(), "mac");
+  EXPECT_EQ(second->Prefix(), "");
+  EXPECT_EQ(second->GetXml(), "<mac/>");
+  first.Reset();
+  // The last holder of a name gave it up; the name is made again when needed.
+  EXPECT_EQ(Element("x:ip")->GetXml(), "<x:ip/>");
+  EXPECT_EQ(Text("t")->NodeName(), "#text");
+}
+
+TEST_F(NodeStorageTest, XmlLengthIsTheLengthOfGetXml) {
+  TRef<TXmlDElement> root = Element("root");
+  root->SetAttribute("q", "\"it's\" <&>");
+  root->AppendChild(Element("empty").Get());
+  TRef<TXmlDElement> field = Element("field");
+  field->SetText("R&D <lab> 'x' \"y\"");
+  root->AppendChild(field.Get());
+  root->AppendChild(Text("").Get());
+  TRef<TXmlDText> changed = Text("plain");
+  root->AppendChild(changed.Get());
+  changed->SetNodeValue("now & then");
+  EXPECT_EQ(root->XmlLength(), root->GetXml().size());
+  EXPECT_EQ(root->GetXml(),
+            "<root q=\"&quot;it&apos;s&quot; &lt;&amp;&gt;\"><empty/>"
+            "<field>R&amp;D &lt;lab&gt; &apos;x&apos; &quot;y&quot;</field>now &amp; then</root>");
+}
+
+TEST_F(NodeStorageTest, KindThatDoesNotMeasureItselfIsStillWrittenWhole) {
+  struct TUnmeasured : public TXmlDText {
+    using TXmlDText::TXmlDText;
+    void AppendXml(std::string& out) const override { out += "<!--" + GetNodeValue() + "-->"; }
+    std::size_t XmlLength() const override { return 0; }
+  };
+  TRef<TXmlDElement> root = Element("r");
+  root->AppendChild(MakeRef<TUnmeasured>(std::string(1000, 'c')).Get());
+  EXPECT_EQ(root->GetXml(), "<r><!--" + std::string(1000, 'c') + "--></r>");
+}
+
+TEST(BlockText, KeepsTheTextAndItsEscapedLength) {
+  TBlockText text("a<b");
+  EXPECT_EQ(text.View(), "a<b");
+  EXPECT_EQ(text.EscapedSize(), 6u);
+  // From a view of its own text.
+  text.Assign(text.View().substr(1));
+  EXPECT_EQ(text.View(), "<b");
+  EXPECT_EQ(text.EscapedSize(), 5u);
+  text.Assign("");
+  EXPECT_EQ(text.View(), "");
+  EXPECT_EQ(text.EscapedSize(), 0u);
+  const std::string large(5000, '&');
+  text.Assign(large);
+  EXPECT_EQ(text.View(), large);
+  EXPECT_EQ(text.EscapedSize(), 25000u);
+}
+
+TEST(BlockPool, BlocksAreDistinctAlignedAndReused) {
+  struct Block {
+    std::size_t size;
+    unsigned char* bytes;
+  };
+  std::vector<Block> blocks;
+  for (std::size_t size = 1; size <= 300; ++size) {
+    auto* bytes = static_cast<unsigned char*>(AllocateBlock(size));
+    const std::size_t alignment = size % 16 == 0 ? 16 : size % 8 == 0 ? 8 : 1;
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(bytes) % alignment, 0u) << "size " << size;
+    std::fill(bytes, bytes + size, static_cast<unsigned char>(size));
+    blocks.push_back({size, bytes});
+  }
+  for (const Block& block : blocks) {
+    EXPECT_EQ(
+        std::count(block.bytes, block.bytes + block.size, static_cast<unsigned char>(block.size)),
+        static_cast<std::ptrdiff_t>(block.size))
+        << "block of " << block.size << " bytes was overwritten";
+  }
+  for (const Block& block : blocks) {
+    FreeBlock(block.bytes, block.size);
+  }
+  void* again = AllocateBlock(72);
+  std::fill_n(static_cast<unsigned char*>(again), 72, 0);
+  FreeBlock(again, 72);
+}
+
+}  // namespace
+}  // namespace xmldom::testing

@@ -1,0 +1,45 @@
+#include "xmldom/BlockText.h"
+
+#include <algorithm>
+#include <limits>
+#include <new>
+#include <utility>
+
+#include "xmldom/BlockPool.h"
+#include "xmldom/EscapeXmlText.h"
+
+namespace xmldom {
+namespace {
+
+std::uint32_t CheckedSize(std::size_t size) {
+  if (size > std::numeric_limits<std::uint32_t>::max()) {
+    throw std::bad_alloc();
+  }
+  return static_cast<std::uint32_t>(size);
+}
+
+}  // namespace
+
+void TBlockText::Assign(std::string_view text) {
+  const std::uint32_t size = CheckedSize(text.size());
+  const std::uint32_t escapedSize = CheckedSize(EscapedXmlTextLength(text));
+  char* data = nullptr;
+  if (size > 0) {
+    data = static_cast<char*>(AllocateBlock(size));
+    std::copy(text.begin(), text.end(), data);
+  }
+  Free();
+  data_ = data;
+  size_ = size;
+  escapedSize_ = escapedSize;
+}
+
+void TBlockText::Free() noexcept {
+  if (data_ != nullptr) {
+    FreeBlock(std::exchange(data_, nullptr), size_);
+  }
+  size_ = 0;
+  escapedSize_ = 0;
+}
+
+}  // namespace xmldom
