@@ -58,6 +58,7 @@ void ResultFile::Flush() {
   buffer_.clear();
 }
 
+// Closes the file and removes it if it is a regular one: an incomplete result is no result.
 void ResultFile::Discard() {
   if (file_) {
     bool regular = file_->IsRegularFile();
@@ -70,16 +71,12 @@ void ResultFile::Discard() {
 
 bool ResultFile::Finish() {
   Flush();
-  bool regular = file_->IsRegularFile();
-  bool closed = file_->Close();
-  file_.reset();
-  if (failed_ || !closed) {
-    if (regular) {
-      platform::RemoveFile(fileName_);
-    }
+  if (failed_ || !file_->Close()) {
+    Discard();
     WriteConsoleLine("\r\nCannot write file " + fileName_ + ".");
     return false;
   }
+  file_.reset();
   WriteConsoleLine("Query results have been saved to file " + fileName_ + ".");
   return true;
 }
