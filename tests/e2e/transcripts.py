@@ -1,14 +1,15 @@
 """The program's test build, run with piped answers against scripted DHCP servers: its whole
 standard output is compared byte for byte with the expected transcript (banner line aside)."""
 
-import csv
-import io
 import os
 import re
 import subprocess
+import sys
 import tempfile
 import unittest
-import xml.etree.ElementTree as ElementTree
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, "support"))
+from result_files import records_of_text, records_of_xml  # noqa: E402
 
 BUILD = os.environ.get("LEASEDUMP_BUILD_DIR", "build")
 
@@ -200,23 +201,6 @@ NORMAL_SERVER_XML = (
     b"<address><hostname></hostname><ip>10.1.2.11</ip><mac></mac></address>"
     b"<address><hostname>a&amp;b&lt;c&gt;&quot;d&apos;e</hostname><ip>10.2.0.5</ip>"
     b"<mac>00-16-3E-00-00-03</mac></address></addrlist>")
-
-
-def records_of_xml(data):
-    root = ElementTree.fromstring(data)
-    assert root.tag == "addrlist" and root.attrib == {"version": "4"}
-    records = []
-    for address in root:
-        assert address.tag == "address" and [f.tag for f in address] == ["hostname", "ip", "mac"]
-        records.append(tuple(field.text or "" for field in address))
-    return records
-
-
-def records_of_text(data):
-    rows = list(csv.reader(io.StringIO(data.decode("utf-8"), newline=""), delimiter=";",
-                           quoting=csv.QUOTE_NONE, lineterminator="\r\n"))
-    assert rows[0] == ["# Name", "IP", "MAC"], rows[0]
-    return [tuple(row) for row in rows[1:]]
 
 
 class OutputFiles(TranscriptTest):

@@ -1,14 +1,11 @@
 """leasedump against a real Kea server: kea-dhcp4 and kea-ctrl-agent on 127.0.0.1."""
 
-import csv
-import io
 import json
 import os
 import subprocess
 import sys
 import tempfile
 import unittest
-import xml.etree.ElementTree as ElementTree
 
 sys.path.insert(0, os.path.join(os.environ["LEASEDUMP_SOURCE_DIR"], "scripts"))
 from kea_sandbox import (FAR_FUTURE_EXPIRY, KeaSandbox, Lease, Subnet, free_port,  # noqa: E402
@@ -16,6 +13,9 @@ from kea_sandbox import (FAR_FUTURE_EXPIRY, KeaSandbox, Lease, Subnet, free_port
 from program_runs import (console_lines, error_line, probe_api, run_leasedump,  # noqa: E402
                           save_with_leasedump)
 from scripted_server import ScriptedServer, http  # noqa: E402
+
+sys.path.insert(0, os.path.join(os.environ["LEASEDUMP_SOURCE_DIR"], "tests", "support"))
+from result_files import records_of_xml, rows_of_text  # noqa: E402
 
 # Two plain subnets, two in a shared network, one without leases. config-get lists the plain
 # ones first, so that is the order of enumeration.
@@ -61,12 +61,6 @@ def expected_records():
             for subnet_id in order for lease, name in by_subnet.get(subnet_id, [])]
 
 
-def records_of_xml(document):
-    root = ElementTree.fromstring(document)
-    assert root.tag == "addrlist" and root.attrib == {"version": "4"}, root
-    return [tuple(field.text or "" for field in address) for address in root]
-
-
 def well_formed_by_xmllint(document):
     return subprocess.run(["xmllint", "--noout", "-"], input=document,
                           capture_output=True).returncode == 0
@@ -104,10 +98,8 @@ class RealKeaServer(unittest.TestCase):
         output, files = save_with_leasedump(self.kea.server_text, ["/text"])
         self.assertEqual(list(files), ["DHCP.xml"])
         text = files["DHCP.xml"].decode("utf-8")
-        rows = list(csv.reader(io.StringIO(text, newline=""), delimiter=";",
-                               quoting=csv.QUOTE_NONE))
         # The format has no quoting: a semicolon in a host name is one more field.
-        self.assertEqual(rows, [["# Name", "IP", "MAC"]] +
+        self.assertEqual(rows_of_text(files["DHCP.xml"]), [["# Name", "IP", "MAC"]] +
                          [";".join(record).split(";") for record in expected_records()])
         self.assertTrue(text.endswith("\r\n") and text.count("\r\n") == len(FIXTURES) + 1)
 
