@@ -485,7 +485,7 @@ class KeaSandbox:
 
     def _environment(self):
         # Kea's defaults (/run/kea, /var/lib/kea, /var/log/kea) may not exist, and Kea refuses
-        # to start while a PID file there names a live process. Kea 2.6.2 and later accept
+        # to start while a PID file there names a live process. Kea 3 accepts
         # socket, lease and log files only in folders that these variables may move.
         inner = self._inner("")
         socket_folder = self.release.inside(os.path.dirname(self.socket_path))
