@@ -5,6 +5,7 @@
 #include "dialogue/Answer.h"
 #include "dialogue/OutputChoice.h"
 #include "lease/UnitFunc.h"
+#include "platform/DefaultFileName.h"
 #include "platform/Process.h"
 #include "platform/Sockets.h"
 
@@ -26,7 +27,7 @@ void WriteIntroduction() {
 
 std::string Ask(const std::string& promptStart, const std::string& defaultValue) {
   lease::WriteConsoleLine(promptStart + " (" + defaultValue + " by default):");
-  return TrimmedOrDefault(lease::ReadConsoleAnswer(), defaultValue);
+  return ReadAnswer(defaultValue);
 }
 
 }  // namespace

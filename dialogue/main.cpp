@@ -1,7 +1,7 @@
 #include <new>
 
 #include "dialogue/Dialogue.h"
-#include "dialogue/FailureReport.h"
+#include "dialogue/ReportEscapedFailure.h"
 #include "platform/Process.h"
 #include "runtime/Exception.h"
 

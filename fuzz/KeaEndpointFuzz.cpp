@@ -12,7 +12,7 @@
 #include <string_view>
 
 #include "FuzzCheck.h"
-#include "platform/posix/kea/KeaEndpoint.h"
+#include "platform/kea/KeaEndpoint.h"
 
 namespace {
 

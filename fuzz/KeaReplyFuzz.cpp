@@ -8,8 +8,8 @@
 #include "FuzzCheck.h"
 #include "lease/DhcpArrays.h"
 #include "platform/DhcpApi.h"
-#include "platform/posix/kea/DhcpBlocks.h"
-#include "platform/posix/kea/KeaReply.h"
+#include "platform/kea/DhcpBlocks.h"
+#include "platform/kea/KeaReply.h"
 
 namespace {
 

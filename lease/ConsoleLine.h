@@ -1,6 +1,5 @@
 #pragma once
 
-#include <string>
 #include <string_view>
 
 namespace lease {
@@ -8,9 +7,6 @@ namespace lease {
 // The one way the tool writes to standard output: the text and CR LF, byte for byte. A failing
 // write is a failure of the run (EInOutError).
 void WriteConsoleLine(std::string_view text);
-
-// Reads one answer line without its line end; an input that has ended gives an empty answer.
-std::string ReadConsoleAnswer();
 
 // "Press any key to exit" after an empty line, then the wait for a key.
 void WaitForKey();

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/Files.h"
+#include "platform/OutputFile.h"
 
 namespace lease {
 

@@ -9,6 +9,8 @@
 
 #include <cstdint>
 
+#include "platform/DhcpStatus.h"
+
 #if defined(_WIN32)
 #define DHCP_API_CALL __stdcall
 #else
@@ -76,19 +78,6 @@ std::uint32_t DHCP_API_CALL DhcpEnumSubnetClients(
 void DHCP_API_CALL DhcpRpcFreeMemory(void* BufferPointer);
 
 }  // extern "C"
-
-// Status codes of the Windows API that the lease query and our implementations use.
-namespace dhcp_status {
-inline constexpr std::uint32_t kSuccess = 0;                  // ERROR_SUCCESS
-inline constexpr std::uint32_t kAccessDenied = 5;             // ERROR_ACCESS_DENIED
-inline constexpr std::uint32_t kInvalidData = 13;             // ERROR_INVALID_DATA
-inline constexpr std::uint32_t kNotSupported = 50;            // ERROR_NOT_SUPPORTED
-inline constexpr std::uint32_t kMoreData = 234;               // ERROR_MORE_DATA
-inline constexpr std::uint32_t kNoMoreItems = 259;            // ERROR_NO_MORE_ITEMS
-inline constexpr std::uint32_t kTimeout = 1460;               // ERROR_TIMEOUT
-inline constexpr std::uint32_t kRpcServerUnavailable = 1722;  // RPC_S_SERVER_UNAVAILABLE
-inline constexpr std::uint32_t kSubnetNotPresent = 20005;     // ERROR_DHCP_SUBNET_NOT_PRESENT
-}  // namespace dhcp_status
 
 // Passed as PreferredMaximum: ask for everything in one answer.
 inline constexpr std::uint32_t kDhcpPreferredMaximum = 0xFFFFFFFF;

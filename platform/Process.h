@@ -15,7 +15,4 @@ std::vector<std::string> ProgramArguments();
 // The program's file name without its directory, as the failure report names the module.
 std::string ProgramFileName();
 
-// Where the result file goes when the user takes the default.
-const char* DefaultResultFileName();
-
 }  // namespace platform

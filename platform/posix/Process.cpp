@@ -52,8 +52,4 @@ std::string ProgramFileName() {
   return WithoutDirectory(RememberedProgramPath());
 }
 
-const char* DefaultResultFileName() {
-  return "DHCP.xml";
-}
-
 }  // namespace platform

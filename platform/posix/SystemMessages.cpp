@@ -1,26 +1,28 @@
 #include "platform/SystemMessages.h"
 
+#include "platform/DhcpStatus.h"
+
 namespace platform {
 
 // Linux has no system message table for the Windows status codes that our DHCP client returns,
 // so it carries the Windows texts of those codes, worded and ended as the system gives them.
 std::string SystemMessageText(std::uint32_t code) {
   switch (code) {
-    case 0:
+    case dhcp_status::kSuccess:
       return "The operation completed successfully.\r\n";
-    case 5:
+    case dhcp_status::kAccessDenied:
       return "Access is denied.\r\n";
-    case 13:
+    case dhcp_status::kInvalidData:
       return "The data is invalid.\r\n";
-    case 50:
+    case dhcp_status::kNotSupported:
       return "The request is not supported.\r\n";
-    case 234:
+    case dhcp_status::kMoreData:
       return "More data is available.\r\n";
-    case 259:
+    case dhcp_status::kNoMoreItems:
       return "No more data is available.\r\n";
-    case 1460:
+    case dhcp_status::kTimeout:
       return "This operation returned because the timeout period expired.\r\n";
-    case 1722:
+    case dhcp_status::kRpcServerUnavailable:
       return "The RPC server is unavailable.\r\n";
     default:
       return {};

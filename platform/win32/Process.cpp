@@ -42,8 +42,4 @@ std::string ProgramFileName() {
   }
 }
 
-const char* DefaultResultFileName() {
-  return "C:\\DHCP.xml";
-}
-
 }  // namespace platform

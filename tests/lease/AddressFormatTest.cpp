@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "lease/SystemErrorText.h"
-
 namespace {
 
 using lease::FormatHardwareAddress;
@@ -31,16 +29,6 @@ TEST(FormatHardwareAddress, KeepsEveryByteOfALongAddress) {
     bytes[i] = static_cast<std::uint8_t>(i * 17);
   }
   EXPECT_EQ(FormatHardwareAddress(16, bytes), "00-11-22-33-44-55-66-77-88-99-AA-BB-CC-DD-EE-FF");
-}
-
-TEST(SystemErrorText, DropsTheLineEndAndFullStopOfTheSystemText) {
-  EXPECT_EQ(lease::SystemErrorText(1722), "The RPC server is unavailable");
-  EXPECT_EQ(lease::SystemErrorText(1460),
-            "This operation returned because the timeout period expired");
-}
-
-TEST(SystemErrorText, IsEmptyForACodeWithoutText) {
-  EXPECT_EQ(lease::SystemErrorText(20005), "");
 }
 
 }  // namespace

@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
-#include "lease/ResultFile.h"
 #include "tests/support/StdoutCapture.h"
 #include "tests/support/TempDir.h"
 
@@ -45,14 +42,6 @@ TEST(SaveAsText, WritesTheHeaderAndOneLinePerLeaseByteForByte) {
   EXPECT_EQ(run.console, "Query results have been saved to file " + path + ".\r\n");
 }
 
-TEST(SaveAsText, ReplacesALongerFileWithoutTrace) {
-  test_support::TempDir dir;
-  std::string path = dir.PathOf("leases.txt");
-  test_support::WriteWholeFile(path, std::string(100000, 'x'));
-  Save(path, kThreeLeases);
-  EXPECT_EQ(ReadWholeFile(path), kThreeLeasesText);
-}
-
 TEST(SaveAsText, KeepsEveryLineOfALargeList) {
   LeaseList leases;
   std::string expected = "# Name;IP;MAC\r\n";
@@ -64,37 +53,6 @@ TEST(SaveAsText, KeepsEveryLineOfALargeList) {
   std::string path = dir.PathOf("large.txt");
   EXPECT_EQ(Save(path, leases).count, 30000);
   EXPECT_EQ(ReadWholeFile(path), expected);
-}
-
-TEST(SaveAsText, ReportsAFileThatCannotBeCreatedAndNothingElse) {
-  test_support::TempDir dir;
-  for (const std::string& path : {dir.PathOf("missing/leases.txt"), dir.PathOf("")}) {
-    SaveRun run = Save(path, kThreeLeases);
-    EXPECT_EQ(run.console, "\r\nCannot open file " + path + ".\r\n");
-    EXPECT_EQ(run.count, 0);
-  }
-  EXPECT_FALSE(std::filesystem::exists(dir.PathOf("missing")));
-}
-
-TEST(SaveAsText, NeverReportsAFailedWriteAsSaved) {
-  SaveRun run = Save("/dev/full", kThreeLeases);
-  EXPECT_EQ(run.console, "\r\nCannot write file /dev/full.\r\n");
-  EXPECT_EQ(run.count, 0);
-  EXPECT_TRUE(std::filesystem::exists("/dev/full"));  // a device is never removed
-}
-
-TEST(ResultFile, RemovesAnUnfinishedFileWhenAFailureEscapes) {
-  test_support::TempDir dir;
-  std::string path = dir.PathOf("partial.xml");
-  test_support::StdoutCapture capture;
-  {
-    std::optional<lease::ResultFile> file = lease::ResultFile::Open(path);
-    ASSERT_TRUE(file);
-    file->Write(std::string(1 << 20, 'x'));
-    EXPECT_TRUE(std::filesystem::exists(path));
-  }
-  EXPECT_FALSE(std::filesystem::exists(path));
-  EXPECT_EQ(capture.Text(), "");
 }
 
 }  // namespace

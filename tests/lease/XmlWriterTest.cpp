@@ -66,25 +66,6 @@ TEST_F(SaveAsXml, WritesAnEmptyListAsAnEmptyRootElement) {
   EXPECT_EQ(SaveAndRead({}), std::string(kDeclaration) + "<addrlist version=\"4\"/>");
 }
 
-TEST_F(SaveAsXml, ReplacesALongerFileWithoutTrace) {
-  std::string path = dir_.PathOf("leases.xml");
-  test_support::WriteWholeFile(path, std::string(50000, '<'));
-  Save(path, {{"pc7", "10.0.0.7", "00"}});
-  EXPECT_EQ(ReadWholeFile(path), std::string(kDeclaration) +
-                                     "<addrlist version=\"4\"><address><hostname>pc7</hostname>"
-                                     "<ip>10.0.0.7</ip><mac>00</mac></address></addrlist>");
-}
-
-TEST_F(SaveAsXml, ReportsAFileThatCannotBeCreatedAndNothingElse) {
-  std::string path = dir_.PathOf("missing/leases.xml");
-  EXPECT_EQ(Save(path, {{"pc7", "10.0.0.7", "00"}}), "\r\nCannot open file " + path + ".\r\n");
-  EXPECT_FALSE(std::filesystem::exists(dir_.PathOf("missing")));
-}
-
-TEST_F(SaveAsXml, NeverReportsAFailedWriteAsSaved) {
-  EXPECT_EQ(Save("/dev/full", {{"pc7", "10.0.0.7", "00"}}), "\r\nCannot write file /dev/full.\r\n");
-}
-
 // Records each phase with what it finds: the live objects beyond the start, and whether the file
 // exists yet.
 class PhaseRecorder : public lease::XmlSaveObserver {

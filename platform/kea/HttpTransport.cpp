@@ -1,0 +1,196 @@
+#include "platform/kea/HttpTransport.h"
+
+#include <curl/curl.h>
+
+#include <chrono>
+#include <new>
+
+#include "platform/DhcpApi.h"
+#include "platform/kea/ProgressWatch.h"
+
+namespace platform::kea {
+namespace {
+
+struct Download {
+  explicit Download(long timeoutSeconds)
+      : watch(std::chrono::seconds(timeoutSeconds), ProgressWatch::Clock::now()) {}
+
+  std::string body;
+  bool outOfMemory = false;
+  std::uint64_t headerBytes = 0;
+  ProgressWatch watch;
+  bool silent = false;
+};
+
+// curl is C: nothing may be thrown through it, so a failure is noted and the transfer stopped.
+std::size_t ReceiveBytes(char* data, std::size_t size, std::size_t count, void* context) {
+  auto* download = static_cast<Download*>(context);
+  std::size_t bytes = size * count;
+  if (bytes > kMaxReplyBytes - download->body.size()) {
+    return 0;
+  }
+  try {
+    download->body.append(data, bytes);
+  } catch (const std::bad_alloc&) {
+    download->outOfMemory = true;
+    return 0;
+  }
+  return bytes;
+}
+
+// Header bytes are progress too: a server may trickle its status line and headers. Their total
+// (interim 1xx answers included) has its own bound, so that a flood of headers is refused as a
+// reply not as described, like an oversized body.
+std::size_t ReceiveHeader(char* /*data*/, std::size_t size, std::size_t count, void* context) {
+  auto* download = static_cast<Download*>(context);
+  std::size_t bytes = size * count;
+  download->headerBytes += bytes;
+  return download->headerBytes <= kMaxHeaderBytes ? bytes : 0;
+}
+
+// curl calls this at least once a second while a transfer waits; a non-zero return aborts it.
+int WatchProgress(void* context, curl_off_t /*downloadTotal*/, curl_off_t downloaded,
+                  curl_off_t /*uploadTotal*/, curl_off_t uploaded) {
+  auto* download = static_cast<Download*>(context);
+  download->silent = download->watch.Expired(
+      ProgressWatch::Clock::now(), download->headerBytes + static_cast<std::uint64_t>(downloaded),
+      static_cast<std::uint64_t>(uploaded));
+  return download->silent ? 1 : 0;
+}
+
+CURL* NewCurlHandle() {
+  static const CURLcode initialised = curl_global_init(CURL_GLOBAL_DEFAULT);
+  CURL* curl = initialised == CURLE_OK ? curl_easy_init() : nullptr;
+  if (curl == nullptr) {
+    throw std::bad_alloc();
+  }
+  return curl;
+}
+
+curl_slist* NewHeaderList() {
+  // Kea's agent refuses a body without this type (HTTP 400), and has no use for "Expect".
+  curl_slist* headers = curl_slist_append(nullptr, "Content-Type: application/json");
+  curl_slist* complete = headers != nullptr ? curl_slist_append(headers, "Expect:") : nullptr;
+  if (complete == nullptr) {
+    curl_slist_free_all(headers);
+    throw std::bad_alloc();
+  }
+  return complete;
+}
+
+// Certificates are always verified, host name included, never silently skipped. A private CA
+// replaces the system's trust store: the store's directory would otherwise still be trusted.
+void ApplyTlsSettings(CURL* curl, const KeaSettings& settings) {
+  curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
+  curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+  curl_easy_setopt(curl, CURLOPT_SSLVERSION, static_cast<long>(CURL_SSLVERSION_TLSv1_2));
+  if (!settings.caFile.empty()) {
+    curl_easy_setopt(curl, CURLOPT_CAINFO, settings.caFile.c_str());
+    curl_easy_setopt(curl, CURLOPT_CAPATH, nullptr);
+  }
+}
+
+void ApplySettings(CURL* curl, curl_slist* headers, const KeaSettings& settings) {
+  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+  // Only the four variables of our own configure the client: no proxy from the environment.
+  curl_easy_setopt(curl, CURLOPT_PROXY, "");
+  curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+  curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
+  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
+  // The no-progress limit is ours (curl's low-speed limit would cut a slow but steady trickle).
+  curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+  curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, WatchProgress);
+  curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(kMaxReplyBytes));
+  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, ReceiveBytes);
+  curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, ReceiveHeader);
+  if (!settings.user.empty()) {
+    curl_easy_setopt(curl, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC));
+    curl_easy_setopt(curl, CURLOPT_USERNAME, settings.user.c_str());
+    curl_easy_setopt(curl, CURLOPT_PASSWORD, settings.password.c_str());
+  }
+  ApplyTlsSettings(curl, settings);
+}
+
+std::uint32_t StatusOfHttpCode(long httpCode) {
+  if (httpCode >= 200 && httpCode <= 299) {
+    return dhcp_status::kSuccess;
+  }
+  if (httpCode == 401 || httpCode == 403) {
+    return dhcp_status::kAccessDenied;
+  }
+  return dhcp_status::kInvalidData;
+}
+
+std::uint32_t StatusOfTransferFailure(CURLcode code) {
+  switch (code) {
+    case CURLE_URL_MALFORMAT:
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_CONNECT:
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_ISSUER_ERROR:
+    case CURLE_SSL_CIPHER:
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR:
+    case CURLE_GOT_NOTHING:
+      return dhcp_status::kRpcServerUnavailable;
+    case CURLE_OPERATION_TIMEDOUT:
+      return dhcp_status::kTimeout;
+    case CURLE_OUT_OF_MEMORY:
+      throw std::bad_alloc();
+    default:  // truncated, oversized, not HTTP (curl calls that an unsupported protocol)
+      return dhcp_status::kInvalidData;
+  }
+}
+
+}  // namespace
+
+void HttpSession::CurlRelease::operator()(void* curl) const {
+  curl_easy_cleanup(static_cast<CURL*>(curl));
+}
+
+void HttpSession::HeaderListRelease::operator()(void* list) const {
+  curl_slist_free_all(static_cast<curl_slist*>(list));
+}
+
+HttpSession::HttpSession(const KeaSettings& settings)
+    : curl_(NewCurlHandle()), headers_(NewHeaderList()), timeoutSeconds_(settings.timeoutSeconds) {
+  ApplySettings(static_cast<CURL*>(curl_.get()), static_cast<curl_slist*>(headers_.get()),
+                settings);
+}
+
+HttpSession::~HttpSession() = default;
+
+HttpReply HttpSession::PostJson(const std::string& url, const std::string& body) {
+  CURL* curl = static_cast<CURL*>(curl_.get());
+  Download download(timeoutSeconds_);
+  curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.c_str());
+  curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
+  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &download);
+  curl_easy_setopt(curl, CURLOPT_HEADERDATA, &download);
+  curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &download);
+  CURLcode code = curl_easy_perform(curl);
+  curl_easy_setopt(curl, CURLOPT_WRITEDATA, nullptr);
+  curl_easy_setopt(curl, CURLOPT_HEADERDATA, nullptr);
+  curl_easy_setopt(curl, CURLOPT_XFERINFODATA, nullptr);
+  if (download.outOfMemory) {
+    throw std::bad_alloc();
+  }
+  HttpReply reply;
+  if (code != CURLE_OK) {
+    reply.status = download.silent ? dhcp_status::kTimeout : StatusOfTransferFailure(code);
+    return reply;
+  }
+  long httpCode = 0;
+  curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &httpCode);
+  reply.status = StatusOfHttpCode(httpCode);
+  if (reply.status == dhcp_status::kSuccess) {
+    reply.body = std::move(download.body);
+  }
+  return reply;
+}
+
+}  // namespace platform::kea

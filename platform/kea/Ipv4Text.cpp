@@ -1,0 +1,115 @@
+#include "platform/kea/Ipv4Text.h"
+
+namespace platform::kea {
+namespace {
+
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+int HexValue(char c) {
+  if (IsDigit(c)) {
+    return c - '0';
+  }
+  if (c >= 'a' && c <= 'f') {
+    return c - 'a' + 10;
+  }
+  if (c >= 'A' && c <= 'F') {
+    return c - 'A' + 10;
+  }
+  return -1;
+}
+
+// A decimal number of one to `maxDigits` digits at the front of `text`, consumed.
+std::optional<unsigned> TakeDecimal(std::string_view& text, std::size_t maxDigits) {
+  std::size_t digits = 0;
+  unsigned value = 0;
+  while (digits < text.size() && IsDigit(text[digits])) {
+    if (++digits > maxDigits) {
+      return std::nullopt;
+    }
+    value = value * 10 + static_cast<unsigned>(text[digits - 1] - '0');
+  }
+  if (digits == 0) {
+    return std::nullopt;
+  }
+  text.remove_prefix(digits);
+  return value;
+}
+
+}  // namespace
+
+std::optional<std::uint32_t> ParseIpv4Address(std::string_view text) {
+  std::uint32_t address = 0;
+  for (int part = 0; part < 4; ++part) {
+    if (part > 0) {
+      if (text.empty() || text.front() != '.') {
+        return std::nullopt;
+      }
+      text.remove_prefix(1);
+    }
+    std::optional<unsigned> number = TakeDecimal(text, 3);
+    if (!number || *number > 255) {
+      return std::nullopt;
+    }
+    address = (address << 8) | *number;
+  }
+  if (!text.empty()) {
+    return std::nullopt;
+  }
+  return address;
+}
+
+std::optional<Ipv4Prefix> ParseIpv4Prefix(std::string_view text) {
+  std::size_t slash = text.find('/');
+  if (slash == std::string_view::npos) {
+    return std::nullopt;
+  }
+  std::optional<std::uint32_t> address = ParseIpv4Address(text.substr(0, slash));
+  std::string_view lengthText = text.substr(slash + 1);
+  std::optional<unsigned> length = TakeDecimal(lengthText, 2);
+  if (!address || !length || *length > 32 || !lengthText.empty()) {
+    return std::nullopt;
+  }
+  return Ipv4Prefix{*address, static_cast<std::uint8_t>(*length)};
+}
+
+std::uint32_t MaskOfPrefixLength(std::uint8_t length) {
+  if (length == 0) {
+    return 0;
+  }
+  if (length >= 32) {
+    return 0xFFFFFFFFu;
+  }
+  return ~((std::uint32_t{1} << (32 - length)) - 1);
+}
+
+std::optional<std::vector<std::uint8_t>> ParseHardwareAddress(std::string_view text) {
+  std::vector<std::uint8_t> bytes;
+  if (text.empty()) {
+    return bytes;
+  }
+  bytes.reserve(text.size() / 3 + 1);
+  for (;;) {
+    std::size_t digits = 0;
+    unsigned value = 0;
+    while (digits < text.size() && digits < 3 && HexValue(text[digits]) >= 0) {
+      value = value * 16 + static_cast<unsigned>(HexValue(text[digits]));
+      ++digits;
+    }
+    if (digits == 0 || digits > 2) {
+      return std::nullopt;
+    }
+    bytes.push_back(static_cast<std::uint8_t>(value));
+    text.remove_prefix(digits);
+    if (text.empty()) {
+      return bytes;
+    }
+    if (text.front() != ':') {
+      return std::nullopt;
+    }
+    text.remove_prefix(1);
+  }
+}
+
+}  // namespace platform::kea

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/DhcpApi.h"
+#include "platform/kea/Ipv4Text.h"
+
+namespace platform::kea {
+
+// The decoding of the control agent's replies: the body of an HTTP answer in, the values the
+// DHCP API needs and a DHCP API status out. The agent answers with a list holding one answer
+// {"result": n, "text": ..., "arguments": ...}; a bare answer object (newer Kea serves the API
+// from kea-dhcp4 itself) is taken as well. Whatever the body holds, these never crash: a body
+// that is not the answer described gives dhcp_status::kInvalidData.
+
+struct KeaVersion {
+  std::uint32_t major = 0;
+  std::uint32_t minor = 0;
+};
+
+struct KeaSubnet {
+  std::uint32_t id = 0;
+  Ipv4Prefix prefix;
+};
+
+struct KeaLease {
+  std::uint32_t address = 0;
+  std::vector<std::uint8_t> hardwareAddress;
+  std::string hostName;                   // UTF-8; empty when the lease has none
+  std::uint64_t lastTransactionTime = 0;  // "cltt": seconds since 1970-01-01 UTC
+  std::uint32_t validLifetime = 0;        // seconds; kInfiniteLifetime never expires
+};
+
+inline constexpr std::uint32_t kInfiniteLifetime = 0xFFFFFFFF;
+
+template <typename Value>
+struct KeaReply {
+  std::uint32_t status = dhcp_status::kInvalidData;
+  Value value{};  // meaningful only when status is kSuccess
+};
+
+// The DHCP API status of a Kea result code: 0 success, 2 (command not supported, e.g. the hook
+// that serves it is not loaded) not supported, 401 access denied, anything else invalid data.
+std::uint32_t StatusOfKeaResult(std::int64_t result);
+
+// version-get: major and minor version from the answer's text, such as "2.2.0".
+KeaReply<KeaVersion> DecodeVersionReply(const std::string& body);
+
+// config-get: every entry of Dhcp4.subnet4, then those of each Dhcp4.shared-networks[].subnet4.
+KeaReply<std::vector<KeaSubnet>> DecodeSubnetsReply(const std::string& body);
+
+// lease4-get-all: result 3 (no leases) is success with none.
+KeaReply<std::vector<KeaLease>> DecodeLeasesReply(const std::string& body);
+
+}  // namespace platform::kea

@@ -1,0 +1,9 @@
+#include "platform/DefaultFileName.h"
+
+namespace platform {
+
+const char* DefaultResultFileName() {
+  return "C:\\DHCP.xml";
+}
+
+}  // namespace platform
