@@ -300,7 +300,8 @@ class KeaReleases(unittest.TestCase):
     def sandbox(self, release_name, path, authenticated, tls, **options):
         release = kea_release(release_name)
         if release is None:
-            self.skipTest(f"no {release_name} chroot: scripts/make-kea-chroots makes it (as root)")
+            self.skipTest(f"Kea of {release_name} needs root and the chroot that "
+                          "scripts/make-kea-chroots makes")
         return KeaSandbox(SUBNETS, [lease for lease, _ in FIXTURES], path=path, release=release,
                           users={DISTRIBUTION_USER: PASSWORD} if authenticated else None,
                           tls=make_test_certificates(self.certificates.name) if tls else None,
