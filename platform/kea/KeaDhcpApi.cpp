@@ -9,6 +9,7 @@
 
 #include "platform/DhcpApi.h"
 #include "platform/TextEncoding.h"
+#include "platform/kea/ControlTransport.h"
 #include "platform/kea/DhcpBlocks.h"
 #include "platform/kea/KeaClient.h"
 #include "platform/kea/KeaEndpoint.h"
@@ -19,13 +20,18 @@ using platform::kea::KeaClient;
 using platform::kea::KeaLease;
 using platform::kea::KeaSubnet;
 
-// The server that the calls name, its connection, and the subnets its last enumeration
-// reported: a client enumeration names its subnet by network address, Kea's command by id.
+using platform::kea::ControlEndpoint;
+
+// The server that the calls name, its transport (chosen once, at the first call), and the
+// subnets its last enumeration reported: a client enumeration names its subnet by network
+// address, Kea's command by id.
 class ServerSession {
  public:
-  explicit ServerSession(std::string url)
-      : client_(std::move(url), platform::kea::ReadKeaSettings()) {}
+  explicit ServerSession(ControlEndpoint endpoint)
+      : endpoint_(std::move(endpoint)),
+        client_(platform::kea::OpenControlTransport(endpoint_, platform::kea::ReadKeaSettings())) {}
 
+  const ControlEndpoint& Endpoint() const { return endpoint_; }
   KeaClient& Client() { return client_; }
 
   void RememberSubnets(const std::vector<KeaSubnet>& subnets) {
@@ -41,6 +47,7 @@ class ServerSession {
   }
 
  private:
+  ControlEndpoint endpoint_;
   KeaClient client_;
   std::map<DHCP_IP_ADDRESS, KeaSubnet> subnets_;
 };
@@ -49,14 +56,14 @@ class ServerSession {
 // subnets stay; null when the text names no endpoint.
 ServerSession* SessionOf(const char16_t* server) {
   static std::unique_ptr<ServerSession> current;
-  std::optional<std::string> url =
-      platform::kea::ControlEndpointUrl(server != nullptr ? platform::NarrowFromWide(server) : "");
-  if (!url) {
+  std::optional<ControlEndpoint> endpoint =
+      platform::kea::ControlEndpointOf(server != nullptr ? platform::NarrowFromWide(server) : "");
+  if (!endpoint) {
     return nullptr;
   }
-  if (!current || current->Client().Url() != *url) {
+  if (!current || current->Endpoint() != *endpoint) {
     current.reset();
-    current = std::make_unique<ServerSession>(*url);
+    current = std::make_unique<ServerSession>(*std::move(endpoint));
   }
   return current.get();
 }

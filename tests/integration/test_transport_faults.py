@@ -31,7 +31,6 @@ class FailedVersionCall(unittest.TestCase):
         for reply in (http('{"result": 500}', "500 Internal Server Error"),
                       http('[{"result": 0}]', "404 Not Found"),
                       http("<html>hello</html>"),
-                      answer(1, "unable to forward command to the dhcp4 service"),
                       http("[" * 1_000_000),
                       http('[{"result": 0, "text": "2.2.0"}'),
                       b"SSH-2.0-OpenSSH_9.2\r\n"):
@@ -74,6 +73,11 @@ class FailedVersionCall(unittest.TestCase):
 
     def test_connection_closed_without_reply_is_an_unavailable_server(self):
         self.assert_version_error(CLOSE, "The RPC server is unavailable")
+
+    def test_agent_that_cannot_reach_its_server_is_an_unavailable_server(self):
+        self.assert_version_error(answer(1, "unable to forward command to the dhcp4 service: "
+                                            "No such file or directory. The server is likely to "
+                                            "be offline"), "The RPC server is unavailable")
 
     def test_server_that_never_answers_times_out(self):
         started = time.monotonic()
