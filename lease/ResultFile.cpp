@@ -58,20 +58,17 @@ void ResultFile::Flush() {
   buffer_.clear();
 }
 
-// Closes the file and removes it if it is a regular one: an incomplete result is no result.
+// An incomplete result is no result: what was written goes, and the target stays as it was.
 void ResultFile::Discard() {
   if (file_) {
-    bool regular = file_->IsRegularFile();
+    file_->Discard();
     file_.reset();
-    if (regular) {
-      platform::RemoveFile(fileName_);
-    }
   }
 }
 
 bool ResultFile::Finish() {
   Flush();
-  if (failed_ || !file_->Close()) {
+  if (failed_ || !file_->Commit()) {
     Discard();
     WriteConsoleLine("\r\nCannot write file " + fileName_ + ".");
     return false;

@@ -3,6 +3,8 @@ standard output is compared byte for byte with the expected transcript (banner l
 
 import os
 import re
+import resource
+import signal
 import subprocess
 import sys
 import tempfile
@@ -206,13 +208,14 @@ NORMAL_SERVER_XML = (
 class OutputFiles(TranscriptTest):
     """The file a run leaves behind, chosen by the command line."""
 
-    def save(self, answers, arguments=(), scenario=NORMAL_SERVER, prepare=None, keep=None):
+    def save(self, answers, arguments=(), scenario=NORMAL_SERVER, prepare=None, keep=None,
+             **options):
         """The run in a scratch directory and what it left there: the files by name, or what
         `keep(directory)` gives."""
         with tempfile.TemporaryDirectory() as directory:
             if prepare:
                 prepare(directory)
-            run = self.run_fake(scenario, answers, arguments, cwd=directory)
+            run = self.run_fake(scenario, answers, arguments, cwd=directory, **options)
             self.assertEqual(run.stderr, b"")
             self.assertEqual(run.status, 0)
             if keep:
@@ -287,11 +290,28 @@ class OutputFiles(TranscriptTest):
                 self.assertEqual(run.lines_after_summary(),
                                  ["", "Cannot open file missing/leases.xml."])
 
+    def test_a_failed_write_keeps_yesterdays_file_and_leaves_nothing_else(self):
+        def old_file(directory):
+            with open(os.path.join(directory, "leases.xml"), "wb") as file:
+                file.write(b"yesterday")
+        for arguments in ((), ("/text",)):
+            with self.subTest(arguments=arguments):
+                run, files = self.save(b"\nleases.xml\n", arguments, prepare=old_file,
+                                       preexec_fn=small_file_size_limit)
+                self.assertEqual(files, {"leases.xml": b"yesterday"})
+                self.assertEqual(run.lines_after_summary(), ["", "Cannot write file leases.xml."])
+
     def test_a_full_device_is_never_reported_as_saved(self):
         for arguments in ((), ("/text",)):
             with self.subTest(arguments=arguments):
                 run, files = self.save(b"\n/dev/full\n", arguments)
                 self.assertEqual(run.lines_after_summary(), ["", "Cannot write file /dev/full."])
+
+
+def small_file_size_limit():
+    """Runs in the child before exec: no file may grow beyond 64 bytes, as on a full disk."""
+    signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+    resource.setrlimit(resource.RLIMIT_FSIZE, (64, resource.getrlimit(resource.RLIMIT_FSIZE)[1]))
 
 
 NOBODY = 65534
