@@ -49,6 +49,10 @@ class LinuxProgram:
         """Where a file name answered at the prompt lands, for a run in `cwd`."""
         return os.path.join(cwd, name)
 
+    def narrow(self, text):
+        """A host name as the program's narrow text holds it."""
+        return text.encode("utf-8")
+
 
 class Run:
     def __init__(self, completed):
@@ -243,6 +247,29 @@ class OutputFiles(TranscriptTest):
                 self.assertEqual(list(files), ["leases.txt"])
                 self.assertEqual(records_of_text(files["leases.txt"]), NORMAL_SERVER_RECORDS)
                 self.assertTrue(files["leases.txt"].endswith(b";10.2.0.5;00-16-3E-00-00-03\r\n"))
+
+    def test_a_host_name_cannot_add_a_record_or_shift_a_column(self):
+        scenario = """
+subnets 0 10.1.2.0
+clients 10.1.2.0 0
+lease 10.1.2.10 00:16:3e:00:00:01 pc1\\u000d\\u000aforged.example;10.9.9.9;AA-BB-CC-DD-EE-FF
+lease 10.1.2.11 00:16:3e:00:00:02 tab\\u0009semi;bell\\u0007
+"""
+        run, files = self.save(b"\nleases.txt\n", ["/text"], scenario=scenario)
+        self.assertEqual(files["leases.txt"], (
+            b"# Name;IP;MAC\r\n"
+            b"pc1??forged.example?10.9.9.9?AA-BB-CC-DD-EE-FF;10.1.2.10;00-16-3E-00-00-01\r\n"
+            b"tab?semi?bell?;10.1.2.11;00-16-3E-00-00-02\r\n"))
+
+    def test_a_look_alike_of_a_separator_stays_what_it_is(self):
+        scenario = """
+subnets 0 10.1.2.0
+clients 10.1.2.0 0
+lease 10.1.2.10 00:16:3e:00:00:01 pc\\uff1b1\\uff1cx
+"""
+        run, files = self.save(b"\nleases.txt\n", ["/text"], scenario=scenario)
+        self.assertEqual(files["leases.txt"], b"# Name;IP;MAC\r\n" + self.program.narrow(
+            "pc\uff1b1\uff1cx") + b";10.1.2.10;00-16-3E-00-00-01\r\n")
 
     def test_other_arguments_save_nothing_and_say_nothing(self):
         for arguments in (["-text"], ["/text", "x"], ["text"], ["/xml"]):

@@ -78,7 +78,8 @@ std::size_t BadFrees();
 //   version STATUS
 //   subnets STATUS none | subnets STATUS [A.B.C.D ...]
 //   clients A.B.C.D STATUS [none]           starts a batch for that subnet
-//   lease A.B.C.D HEX:BYTES|- [NAME...]      NAME is the rest of the line, UTF-8; %null for none
+//   lease A.B.C.D HEX:BYTES|- [NAME...]      NAME is the rest of the line, UTF-8 in which \uXXXX
+//                                            is one UTF-16 unit; %null for none
 // Throws std::runtime_error naming the line for anything it cannot read.
 Scenario ParseScenario(std::string_view text);
 

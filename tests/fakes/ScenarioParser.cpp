@@ -81,6 +81,24 @@ class LineReader {
   int number_;
 };
 
+// A name is UTF-8 text in which \uXXXX stands for one UTF-16 unit, so that a scenario file of
+// plain ASCII can hold line breaks, control characters and any other character.
+std::u16string NameOf(std::string_view text, const LineReader& reader) {
+  std::u16string name;
+  for (std::size_t escape; (escape = text.find("\\u")) != std::string_view::npos;) {
+    name += platform::WideFromNarrow(text.substr(0, escape));
+    std::string_view digits = text.substr(escape + 2, 4);
+    std::uint32_t unit = 0;
+    auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), unit, 16);
+    if (digits.size() != 4 || error != std::errc() || end != digits.data() + 4) {
+      reader.Fail("bad \\u escape");
+    }
+    name += static_cast<char16_t>(unit);
+    text.remove_prefix(escape + 6);
+  }
+  return name + platform::WideFromNarrow(text);
+}
+
 }  // namespace
 
 Scenario ParseScenario(std::string_view text) {
@@ -130,7 +148,7 @@ Scenario ParseScenario(std::string_view text) {
       lease.hardware = reader.HardwareAddress();
       std::string_view name = reader.Rest();
       if (name != "%null") {
-        lease.name = platform::WideFromNarrow(name);
+        lease.name = NameOf(name, reader);
       }
       openBatch->leases.push_back(std::move(lease));
     } else {

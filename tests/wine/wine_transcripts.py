@@ -125,6 +125,10 @@ class WineProgram(transcripts.LinuxProgram):
             raise AssertionError(f"the system has no message text for {code}: {completed}")
         return without_trailing_blanks_and_full_stops(text).decode("utf-8", "surrogateescape")
 
+    def narrow(self, text):
+        """The ANSI code page of Wine's C locale; a character it lacks is '?', never a look-alike."""
+        return text.encode("cp1252", "replace")
+
     def file_on_host(self, name, cwd):
         drive = re.match(r"([A-Za-z]:)\\", name)
         if drive:
