@@ -10,15 +10,15 @@
 namespace lease {
 namespace {
 
-void WriteErrorLine(std::uint32_t status) {
-  WriteConsoleLine("\r\nError: " + SystemErrorText(status));
+void WriteStatusLine(std::uint32_t status) {
+  WriteErrorLine("Error: " + SystemErrorText(status));
 }
 
 // 259 only says that there is nothing (more) to enumerate; a server with no subnets or a subnet
 // with no clients answers so, and neither is an error.
 void ReportEnumerationEnd(std::uint32_t status) {
   if (status != dhcp_status::kNoMoreItems) {
-    WriteErrorLine(status);
+    WriteStatusLine(status);
   }
 }
 
@@ -87,7 +87,7 @@ int QueryServer(const std::string& server, LeaseList& leases) {
   std::uint32_t minor = 0;
   std::uint32_t status = DhcpGetVersion(serverName, &major, &minor);
   if (status != dhcp_status::kSuccess) {
-    WriteErrorLine(status);
+    WriteStatusLine(status);
     return 0;
   }
 

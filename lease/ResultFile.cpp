@@ -13,7 +13,7 @@ constexpr std::size_t kBufferSize = 256 * 1024;
 std::optional<ResultFile> ResultFile::Open(const std::string& fileName) {
   std::optional<platform::OutputFile> file = platform::OutputFile::Create(fileName);
   if (!file) {
-    WriteConsoleLine("\r\nCannot open file " + fileName + ".");
+    WriteErrorLine("Cannot open file " + fileName + ".");
     return std::nullopt;
   }
   return ResultFile(fileName, std::move(*file));
@@ -70,7 +70,7 @@ bool ResultFile::Finish() {
   Flush();
   if (failed_ || !file_->Commit()) {
     Discard();
-    WriteConsoleLine("\r\nCannot write file " + fileName_ + ".");
+    WriteErrorLine("Cannot write file " + fileName_ + ".");
     return false;
   }
   file_.reset();

@@ -99,10 +99,11 @@ class TranscriptTest(unittest.TestCase):
     def error_line(self, code):
         return ["", "Error: " + self.program.error_text(code)]
 
-    def assertTranscript(self, run, expected_lines):
-        """Every line ends in CR LF; the banner line (None) may say anything."""
+    def assertTranscript(self, run, expected_lines, status=0):
+        """Every line ends in CR LF; the banner line (None) may say anything. A run that wrote an
+        error line ends with status 2."""
         self.assertEqual(run.stderr, b"", "the run wrote to standard error or leaked API blocks")
-        self.assertEqual(run.status, 0)
+        self.assertEqual(run.status, status)
         text = run.stdout.decode("utf-8", "surrogateescape")
         self.assertTrue(text.endswith("\r\n"), repr(text[-40:]))
         lines = text[:-2].split("\r\n")
@@ -137,7 +138,7 @@ class DialogueTranscripts(TranscriptTest):
     def test_failed_version_call(self):
         run = self.run_fake("version 1722\nsubnets 0 10.1.2.0\n", b"\n\n")
         self.assertTranscript(run, self.introduction() + self.error_line(1722) +
-                              self.ending(0, "127.0.0.1"))
+                              self.ending(0, "127.0.0.1"), status=2)
 
     def test_two_subnet_batches_and_a_continued_client_enumeration(self):
         scenario = """
@@ -155,7 +156,21 @@ clients 10.3.0.0 5
             "Reading position: 10.1.2.0",
             "DHCP Subnet number = 1",
             "Reading position: 10.3.0.0",
-        ] + self.error_line(5) + self.ending(2, "dhcp1", self.program.default_file))
+        ] + self.error_line(5) + self.ending(2, "dhcp1", self.program.default_file), status=2)
+
+    def test_exit_status_tells_a_clean_run_from_one_with_errors(self):
+        cases = {
+            "clean": (NORMAL_SERVER, b"\nleases.xml\n", 0),
+            "no lease, no error": ("version 0\n", b"\nleases.xml\n", 0),
+            "a failed query": ("version 1722\n", b"\nleases.xml\n", 2),
+            "a failed subnet": ("subnets 0 10.1.2.0\nclients 10.1.2.0 5\n", b"\n\n", 2),
+            "a file that cannot be opened": (NORMAL_SERVER, b"\nmissing/leases.xml\n", 2),
+        }
+        for name, (scenario, answers, status) in cases.items():
+            with self.subTest(name):
+                run = self.run_fake(scenario, answers)
+                self.assertEqual((run.status, run.stderr), (status, b""))
+                self.assertTrue(run.stdout.endswith(b"\r\nPress any key to exit\r\n"))
 
     def test_empty_and_blank_answers_take_the_defaults(self):
         for answers in (b"\n\n", b" \t \n\t\t  \n", b"\r\n\r\n"):
@@ -213,7 +228,7 @@ class OutputFiles(TranscriptTest):
     """The file a run leaves behind, chosen by the command line."""
 
     def save(self, answers, arguments=(), scenario=NORMAL_SERVER, prepare=None, keep=None,
-             **options):
+             status=0, **options):
         """The run in a scratch directory and what it left there: the files by name, or what
         `keep(directory)` gives."""
         with tempfile.TemporaryDirectory() as directory:
@@ -221,7 +236,7 @@ class OutputFiles(TranscriptTest):
                 prepare(directory)
             run = self.run_fake(scenario, answers, arguments, cwd=directory, **options)
             self.assertEqual(run.stderr, b"")
-            self.assertEqual(run.status, 0)
+            self.assertEqual(run.status, status)
             if keep:
                 return run, keep(directory)
             files = {}
@@ -304,7 +319,7 @@ lease 10.1.2.10 00:16:3e:00:00:01 pc\\uff1b1\\uff1cx
         for arguments in ((), ("/text",)):
             with self.subTest(arguments=arguments):
                 run, files = self.save(b"\nleases\n", arguments, prepare=directory_with_a_file,
-                                       keep=lambda directory: os.listdir(
+                                       status=2, keep=lambda directory: os.listdir(
                                            os.path.join(directory, "leases")))
                 self.assertEqual(files, ["kept"])
                 self.assertEqual(run.lines_after_summary(), ["", "Cannot open file leases."])
@@ -312,7 +327,7 @@ lease 10.1.2.10 00:16:3e:00:00:01 pc\\uff1b1\\uff1cx
     def test_a_missing_directory_is_reported_and_nothing_else(self):
         for arguments in ((), ("/text",)):
             with self.subTest(arguments=arguments):
-                run, files = self.save(b"\nmissing/leases.xml\n", arguments)
+                run, files = self.save(b"\nmissing/leases.xml\n", arguments, status=2)
                 self.assertEqual(files, {})
                 self.assertEqual(run.lines_after_summary(),
                                  ["", "Cannot open file missing/leases.xml."])
@@ -324,14 +339,14 @@ lease 10.1.2.10 00:16:3e:00:00:01 pc\\uff1b1\\uff1cx
         for arguments in ((), ("/text",)):
             with self.subTest(arguments=arguments):
                 run, files = self.save(b"\nleases.xml\n", arguments, prepare=old_file,
-                                       preexec_fn=small_file_size_limit)
+                                       status=2, preexec_fn=small_file_size_limit)
                 self.assertEqual(files, {"leases.xml": b"yesterday"})
                 self.assertEqual(run.lines_after_summary(), ["", "Cannot write file leases.xml."])
 
     def test_a_full_device_is_never_reported_as_saved(self):
         for arguments in ((), ("/text",)):
             with self.subTest(arguments=arguments):
-                run, files = self.save(b"\n/dev/full\n", arguments)
+                run, files = self.save(b"\n/dev/full\n", arguments, status=2)
                 self.assertEqual(run.lines_after_summary(), ["", "Cannot write file /dev/full."])
 
 
@@ -373,7 +388,7 @@ class ReadOnlyDirectory(TranscriptTest):
             if os.geteuid() != 0 and os.access(read_only, os.W_OK):
                 self.skipTest("this user may write into a read-only directory")
             run = Run(completed)
-            self.assertEqual((run.status, run.stderr), (0, b""))
+            self.assertEqual((run.status, run.stderr), (2, b""))
             self.assertEqual(run.lines_after_summary(),
                              ["", "Cannot open file read-only/leases.xml."])
             self.assertEqual(os.listdir(read_only), [])
