@@ -22,6 +22,7 @@ DESCRIPTION = (
 
 LINUX_ERROR_TEXTS = {
     5: "Access is denied",
+    13: "The data is invalid",
     1722: "The RPC server is unavailable",
 }
 
@@ -158,6 +159,24 @@ clients 10.3.0.0 5
             "Reading position: 10.3.0.0",
         ] + self.error_line(5) + self.ending(2, "dhcp1", self.program.default_file), status=2)
 
+    def test_enumerations_that_do_not_move_are_stopped(self):
+        scenario = """
+subnets 234 10.1.2.0
+subnets 234 stay 10.2.0.0
+clients 10.1.2.0 0
+lease 10.1.2.10 00:16:3e:00:00:01 whole
+clients 10.2.0.0 234 stay
+lease 10.2.0.5 00:16:3e:00:00:02 again
+"""
+        run = self.run_fake(scenario, b"\nleases.xml\n")
+        self.assertTranscript(run, self.introduction() + [
+            "DHCP Subnet number = 1",
+            "Reading position: 10.1.2.0",
+            "DHCP Subnet number = 1",
+            "Reading position: 10.2.0.0",
+        ] + self.error_line(13) + self.error_line(13) + self.ending(1, "127.0.0.1", "leases.xml"),
+            status=2)
+
     def test_exit_status_tells_a_clean_run_from_one_with_errors(self):
         cases = {
             "clean": (NORMAL_SERVER, b"\nleases.xml\n", 0),
@@ -285,6 +304,22 @@ lease 10.1.2.10 00:16:3e:00:00:01 pc\\uff1b1\\uff1cx
         run, files = self.save(b"\nleases.txt\n", ["/text"], scenario=scenario)
         self.assertEqual(files["leases.txt"], b"# Name;IP;MAC\r\n" + self.program.narrow(
             "pc\uff1b1\uff1cx") + b";10.1.2.10;00-16-3E-00-00-01\r\n")
+
+    def test_a_subnet_that_fails_halfway_is_not_saved_in_part(self):
+        scenario = """
+subnets 0 10.1.2.0 10.2.0.0
+clients 10.1.2.0 234
+lease 10.1.2.10 00:16:3e:00:00:01 first-half
+clients 10.1.2.0 1722 none
+clients 10.2.0.0 0
+lease 10.2.0.5 00:16:3e:00:00:02 whole
+"""
+        run, files = self.save(b"\nleases.txt\n", ["/text"], scenario=scenario, status=2)
+        self.assertEqual(records_of_text(files["leases.txt"]),
+                         [("whole", "10.2.0.5", "00-16-3E-00-00-02")])
+        self.assertIn(b"\r\n\r\nError: " + self.program.error_text(1722).encode() +
+                      b"\r\nReading position: 10.2.0.0\r\n", run.stdout)
+        self.assertIn(b"\r\nQueried 1 entries from server 127.0.0.1.\r\n", run.stdout)
 
     def test_other_arguments_save_nothing_and_say_nothing(self):
         for arguments in (["-text"], ["/text", "x"], ["text"], ["/xml"]):

@@ -123,6 +123,10 @@ Scenario ParseScenario(std::string_view text) {
     } else if (keyword == "subnets") {
       SubnetBatch batch;
       batch.status = reader.Number();
+      batch.stays = reader.Rest().starts_with("stay");
+      if (batch.stays) {
+        reader.Word();
+      }
       while (!reader.AtEnd()) {
         if (reader.Rest() == "none") {
           batch.withArray = false;
@@ -135,7 +139,12 @@ Scenario ParseScenario(std::string_view text) {
       DHCP_IP_ADDRESS subnet = reader.Address();
       ClientBatch batch;
       batch.status = reader.Number();
-      batch.withArray = reader.AtEnd() || reader.Word() != "none";
+      std::string_view word = reader.AtEnd() ? "" : reader.Word();
+      batch.stays = word == "stay";
+      if (batch.stays) {
+        word = reader.AtEnd() ? "" : reader.Word();
+      }
+      batch.withArray = word != "none";
       auto& batches = scenario.clientBatches[subnet];
       batches.push_back(batch);
       openBatch = &batches.back();
