@@ -198,6 +198,10 @@ lease 10.2.0.5 00:16:3e:00:00:02 again
                 self.assertIn(b"Queried 3 entries from server 127.0.0.1.\r\n", run.stdout)
                 self.assertEqual(run.status, 0)
 
+    def test_a_byte_order_mark_before_the_first_answer_is_skipped(self):
+        run = self.run_fake("version 0\n", b"\xef\xbb\xbf10.0.0.5\r\n\r\n")
+        self.assertTranscript(run, self.introduction() + self.ending(0, "10.0.0.5"))
+
     def test_answers_are_trimmed_before_use(self):
         run = self.run_fake(NORMAL_SERVER, b"  10.0.0.5  \n")
         self.assertIn(b"\r\nQueried 3 entries from server 10.0.0.5.\r\n", run.stdout)
@@ -321,6 +325,13 @@ lease 10.2.0.5 00:16:3e:00:00:02 whole
                       b"\r\nReading position: 10.2.0.0\r\n", run.stdout)
         self.assertIn(b"\r\nQueried 1 entries from server 127.0.0.1.\r\n", run.stdout)
 
+    def test_what_is_saved_and_shown_is_the_answer_up_to_a_nul_byte(self):
+        run, files = self.save(b"10.0.0.5\0junk\rleases.xml\0.txt\n")
+        self.assertEqual(list(files), ["leases.xml"])
+        self.assertIn(b"\r\nQueried 3 entries from server 10.0.0.5.\r\n", run.stdout)
+        self.assertEqual(run.lines_after_summary(),
+                         ["Query results have been saved to file leases.xml."])
+
     def test_other_arguments_save_nothing_and_say_nothing(self):
         for arguments in (["-text"], ["/text", "x"], ["text"], ["/xml"]):
             with self.subTest(arguments=arguments):
@@ -440,6 +451,28 @@ class FailureReport(unittest.TestCase):
     def run_with_stdout(self, stdout):
         return subprocess.run(self.program.real_command(), stdin=subprocess.DEVNULL,
                               stdout=stdout, stderr=subprocess.PIPE, timeout=60)
+
+    def test_an_endless_answer_line_ends_the_run_before_anything_is_asked(self):
+        with tempfile.TemporaryFile() as answers:
+            answers.write(b"x" * 70000 + b"\n\n")
+            answers.seek(0)
+            inputs = {"a line of 70000 bytes": answers, "the null bytes of /dev/zero": None}
+            for name, stdin in inputs.items():
+                with self.subTest(name):
+                    if stdin is None:
+                        with open("/dev/zero", "rb") as zero:
+                            completed = self.run_with_stdin(zero)
+                    else:
+                        completed = self.run_with_stdin(stdin)
+                    self.assertEqual(completed.returncode, 1)
+                    match = self.REPORT.fullmatch(completed.stderr)
+                    self.assertIsNotNone(match, completed.stderr)
+                    self.assertEqual(match.group(1), b"Input line too long.")
+                    self.assertNotIn(b"Queried", completed.stdout)
+
+    def run_with_stdin(self, stdin):
+        return subprocess.run(self.program.real_command(), stdin=stdin, capture_output=True,
+                              timeout=60)
 
     def test_full_device_on_standard_output(self):
         with open("/dev/full", "wb") as full:
