@@ -2,12 +2,16 @@
 standard output is compared byte for byte with the expected transcript (banner line aside)."""
 
 import os
+import pty
 import re
 import resource
+import select
 import signal
 import subprocess
 import sys
 import tempfile
+import termios
+import time
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, "support"))
@@ -438,6 +442,58 @@ class ReadOnlyDirectory(TranscriptTest):
             self.assertEqual(run.lines_after_summary(),
                              ["", "Cannot open file read-only/leases.xml."])
             self.assertEqual(os.listdir(read_only), [])
+
+
+class TerminalKeyWait(unittest.TestCase):
+    """The key wait on a real terminal (a pseudo-terminal here): whatever ends it, the terminal is
+    left in the mode it had and with no byte of the key for the shell to read."""
+    program = LinuxProgram()
+
+    def start_and_wait_for_the_key_wait(self, directory):
+        controller, terminal = pty.openpty()
+        self.addCleanup(os.close, controller)
+        self.addCleanup(os.close, terminal)
+        scenario = os.path.join(directory, "server.scenario")
+        with open(scenario, "w") as file:
+            file.write("version 0\n")
+        process = subprocess.Popen(self.program.fake_command(), stdin=terminal,
+                                   stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                   env=self.program.environment(scenario), cwd=directory)
+        self.addCleanup(process.kill)
+        self.addCleanup(process.stdout.close)
+        os.write(controller, b"\n\n")
+        shown = b""
+        while not shown.endswith(b"Press any key to exit\r\n"):
+            ready, _, _ = select.select([process.stdout], [], [], 10)
+            self.assertTrue(ready, shown)
+            shown += os.read(process.stdout.fileno(), 4096)
+        # The wait has switched the mode once the program reads; give it that moment.
+        deadline = time.monotonic() + 10
+        while termios.tcgetattr(terminal)[3] & termios.ICANON and time.monotonic() < deadline:
+            time.sleep(0.01)
+        return controller, terminal, process
+
+    def test_a_signal_during_the_wait_restores_the_terminal(self):
+        for sent in (signal.SIGTERM, signal.SIGINT):
+            with self.subTest(signal=sent), tempfile.TemporaryDirectory() as directory:
+                controller, terminal, process = self.start_and_wait_for_the_key_wait(directory)
+                raw = termios.tcgetattr(terminal)[3]
+                process.send_signal(sent)
+                self.assertEqual(process.wait(10), -sent)
+                mode = termios.tcgetattr(terminal)[3]
+                self.assertTrue(mode & termios.ICANON and mode & termios.ECHO, (raw, mode))
+
+    def test_an_arrow_key_leaves_nothing_behind(self):
+        with tempfile.TemporaryDirectory() as directory:
+            controller, terminal, process = self.start_and_wait_for_the_key_wait(directory)
+            os.write(controller, b"\x1b[A")
+            self.assertEqual(process.wait(10), 0)
+            attributes = termios.tcgetattr(terminal)
+            attributes[3] &= ~termios.ICANON
+            attributes[6][termios.VMIN] = 0
+            attributes[6][termios.VTIME] = 0
+            termios.tcsetattr(terminal, termios.TCSANOW, attributes)
+            self.assertEqual(os.read(terminal, 16), b"")
 
 
 class FailureReport(unittest.TestCase):
