@@ -109,13 +109,10 @@ std::optional<OutputFile> OutputFile::Create(const std::string& path) {
   struct stat info {};
   bool exists = ::stat(target.c_str(), &info) == 0;
   if (exists || errno == ENOENT) {
-    if (exists && S_ISREG(info.st_mode)) {
-      // A file that may not be written is not replaced behind its owner's back either.
-      int probe = OpenRetrying(target, O_WRONLY, 0);
-      if (probe < 0) {
-        return std::nullopt;
-      }
-      ::close(probe);
+    // A file that may not be written is not replaced behind its owner's back either.
+    if (exists && S_ISREG(info.st_mode) &&
+        ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) {
+      return std::nullopt;
     }
     if (!exists || S_ISREG(info.st_mode)) {
       std::optional<mode_t> mode;

@@ -419,29 +419,56 @@ def as_nobody():
 class ReadOnlyDirectory(TranscriptTest):
     """Root writes anywhere: as root the program runs as the user nobody."""
 
+    def run_as_nobody(self, directory, answers):
+        os.chmod(directory, 0o755)
+        scenario = os.path.join(directory, "server.scenario")
+        with open(scenario, "w") as file:
+            file.write(NORMAL_SERVER)
+        os.chmod(scenario, 0o644)
+        try:
+            completed = subprocess.run(
+                self.program.fake_command(), input=answers, capture_output=True,
+                env=self.program.environment(scenario), cwd=directory, timeout=60,
+                preexec_fn=as_nobody if os.geteuid() == 0 else None)
+        except (PermissionError, subprocess.SubprocessError) as error:
+            self.skipTest(f"cannot run the program as the unprivileged user nobody: {error}")
+        return Run(completed)
+
     def test_a_read_only_directory_is_reported_and_nothing_is_written(self):
         with tempfile.TemporaryDirectory() as directory:
-            os.chmod(directory, 0o755)
-            scenario = os.path.join(directory, "server.scenario")
-            with open(scenario, "w") as file:
-                file.write(NORMAL_SERVER)
-            os.chmod(scenario, 0o644)
             read_only = os.path.join(directory, "read-only")
             os.mkdir(read_only, 0o555)
-            try:
-                completed = subprocess.run(
-                    self.program.fake_command(), input=b"\nread-only/leases.xml\n",
-                    capture_output=True, env=self.program.environment(scenario), cwd=directory,
-                    timeout=60, preexec_fn=as_nobody if os.geteuid() == 0 else None)
-            except (PermissionError, subprocess.SubprocessError) as error:
-                self.skipTest(f"cannot run the program as the unprivileged user nobody: {error}")
+            run = self.run_as_nobody(directory, b"\nread-only/leases.xml\n")
             if os.geteuid() != 0 and os.access(read_only, os.W_OK):
                 self.skipTest("this user may write into a read-only directory")
-            run = Run(completed)
             self.assertEqual((run.status, run.stderr), (2, b""))
             self.assertEqual(run.lines_after_summary(),
                              ["", "Cannot open file read-only/leases.xml."])
             self.assertEqual(os.listdir(read_only), [])
+
+    def test_a_read_only_file_is_not_replaced_and_a_writable_one_is_written_in_place(self):
+        with tempfile.TemporaryDirectory() as directory:
+            folder = os.path.join(directory, "folder")
+            os.mkdir(folder, 0o777)
+            os.chmod(folder, 0o777)
+            for name, mode in (("read-only.xml", 0o444), ("writable.xml", 0o666)):
+                with open(os.path.join(folder, name), "wb") as file:
+                    file.write(b"old")
+                os.chmod(os.path.join(folder, name), mode)
+            run = self.run_as_nobody(directory, b"\nfolder/read-only.xml\n")
+            if os.geteuid() != 0:
+                self.skipTest("the files must belong to another user")
+            self.assertEqual(run.lines_after_summary(),
+                             ["", "Cannot open file folder/read-only.xml."])
+            os.chmod(folder, 0o555)
+            run = self.run_as_nobody(directory, b"\nfolder/writable.xml\n")
+            self.assertEqual((run.status, run.stderr), (0, b""))
+            os.chmod(folder, 0o755)
+            with open(os.path.join(folder, "writable.xml"), "rb") as file:
+                self.assertEqual(file.read(), NORMAL_SERVER_XML)
+            with open(os.path.join(folder, "read-only.xml"), "rb") as file:
+                self.assertEqual(file.read(), b"old")
+            self.assertEqual(sorted(os.listdir(folder)), ["read-only.xml", "writable.xml"])
 
 
 class TerminalKeyWait(unittest.TestCase):
