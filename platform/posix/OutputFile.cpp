@@ -102,29 +102,40 @@ int CreateTemporary(const std::string& folder, std::optional<mode_t> mode, std::
   return -1;
 }
 
+enum class TargetKind { Missing, Regular, Unwritable, Other };
+
+// A file that may not be written is not replaced behind its owner's back either. `mode` gets the
+// permission bits of an existing regular file.
+TargetKind KindOf(const std::string& target, std::optional<mode_t>& mode) {
+  struct stat info {};
+  if (::stat(target.c_str(), &info) != 0) {
+    return errno == ENOENT ? TargetKind::Missing : TargetKind::Other;
+  }
+  if (!S_ISREG(info.st_mode)) {
+    return TargetKind::Other;
+  }
+  if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) {
+    return TargetKind::Unwritable;
+  }
+  mode = info.st_mode & 07777;
+  return TargetKind::Regular;
+}
+
 }  // namespace
 
 std::optional<OutputFile> OutputFile::Create(const std::string& path) {
   const std::string target = FollowLinks(path);
-  struct stat info {};
-  bool exists = ::stat(target.c_str(), &info) == 0;
-  if (exists || errno == ENOENT) {
-    // A file that may not be written is not replaced behind its owner's back either.
-    if (exists && S_ISREG(info.st_mode) &&
-        ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) {
-      return std::nullopt;
-    }
-    if (!exists || S_ISREG(info.st_mode)) {
-      std::optional<mode_t> mode;
-      if (exists) {
-        mode = info.st_mode & 07777;
-      }
-      std::string temporary;
-      int fd = CreateTemporary(FolderOf(target), mode, temporary);
-      if (fd >= 0) {
-        RemoveOnInterrupt(temporary);
-        return OutputFile(fd, true, std::move(temporary), target);
-      }
+  std::optional<mode_t> mode;
+  TargetKind kind = KindOf(target, mode);
+  if (kind == TargetKind::Unwritable) {
+    return std::nullopt;
+  }
+  if (kind == TargetKind::Missing || kind == TargetKind::Regular) {
+    std::string temporary;
+    int fd = CreateTemporary(FolderOf(target), mode, temporary);
+    if (fd >= 0) {
+      RemoveOnInterrupt(temporary);
+      return OutputFile(fd, true, std::move(temporary), target);
     }
   }
   // A device, a pipe, or a folder that takes no new file: the target itself, as it is.
