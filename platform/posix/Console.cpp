@@ -65,7 +65,10 @@ class SingleKeyTerminal {
       return;
     }
     char rest[kLongestKeySequence];
-    for (int i = 0; i<kLongestKeySequence&& ::read(STDIN_FILENO, rest, sizeof rest)> 0; ++i) {
+    for (int reads = 0; reads < kLongestKeySequence; ++reads) {
+      if (::read(STDIN_FILENO, rest, sizeof rest) <= 0) {
+        return;
+      }
     }
   }
 
