@@ -33,6 +33,8 @@ class TNodeSequence {
   void Insert(int index, TXmlDNode* node);
   // Takes the node at the index out, then gives its count back.
   void Extract(int index);
+  // Takes the last node out and leaves its count to the caller.
+  TXmlDNode* TakeLast() noexcept { return Items()[--count_]; }
   // Takes the nodes out from the last to the first, giving each count back, then the storage.
   void Clear() {
     if (count_ > 0 || !IsInPlace()) {

@@ -57,12 +57,15 @@ class TXmlDNodeList : public TRefObject {
   static void InsertChecked(TNodeSequence& items, TXmlDNode* owner, bool links, TXmlDNode* node,
                             int index);
   static void Delete(TNodeSequence& items, bool links, int index);
-  static void Clear(TNodeSequence& items, bool links);
+  // With a destructor's released nodes: a node that nobody else holds goes there, still counted,
+  // instead of being released.
+  static void Clear(TNodeSequence& items, bool links,
+                    TXmlDNode::TReleasedNodes* released = nullptr);
   static void LinkNeighbours(const TNodeSequence& items, int left, int right) noexcept;
 
   // Empties the list for good when its owner is destroyed, so that no link names the owner; from
   // then on the list keeps its nodes itself.
-  void Orphan();
+  void Orphan(TXmlDNode::TReleasedNodes& released);
 
   TXmlDNode* ownerNode_;
   TNodeSequence* items_;

@@ -12,7 +12,7 @@ TXmlDText::TXmlDText(std::string_view data) : TXmlDCharacterData(TXmlDNodeType::
 }
 
 void TXmlDText::AppendXml(std::string& out) const {
-  if (EscapedDataSize() == Data().size()) {
+  if (IsDataWrittenAsItIs()) {
     out.append(Data());
   } else {
     AppendEscapedXmlText(out, Data());
