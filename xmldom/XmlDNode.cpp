@@ -59,12 +59,22 @@ TXmlDNode::~TXmlDNode() {
   }
 }
 
-// Each release may destroy a node whose destructor puts its own nodes first in the line.
+// Each node is unlinked just before its release, as a list that is cleared does it, and a
+// release that destroys a node puts that node's lists first in the line.
 void TXmlDNode::DestroyWaiting() noexcept {
   destroyingWaiting = true;
   while (waitingForDestruction != nullptr) {
-    TXmlDNode* node = std::exchange(waitingForDestruction, waitingForDestruction->parentNode_);
-    node->parentNode_ = nullptr;
+    TXmlDNode* node = waitingForDestruction;
+    TXmlDNode* nextList = node->parentNode_;
+    TXmlDNode* previous = node->previousSibling_;
+    if (previous != nullptr) {
+      previous->nextSibling_ = nullptr;
+      previous->parentNode_ = nextList;
+      waitingForDestruction = previous;
+    } else {
+      waitingForDestruction = nextList;
+    }
+    node->Unlink();
     Release(node);
   }
   destroyingWaiting = false;
@@ -94,7 +104,7 @@ void TXmlDNode::DropList(TList*& listObject, TNodeSequence& items, TReleasedNode
     Drop(listObject);
     return;
   }
-  TXmlDNodeList::Clear(items, true, &released);
+  released.TakeOver(items);
   CountLiveObjects(-1);
 }
 

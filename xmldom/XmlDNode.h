@@ -116,28 +116,33 @@ class TXmlDNode : public TRefObject {
  private:
   friend class TXmlDNodeList;
 
-  // The nodes that a destructor takes out of its lists and that nobody else holds, still counted
-  // by it; they are destroyed once it has ended, in the order in which they came out, so that a
-  // tree of any depth goes on a bounded stack and in the order in which recursion would destroy
-  // it. Chained through their parent links, which a node that left its list no longer has.
+  // The nodes of the lists of a node being destroyed, still counted by it, are released once its
+  // destructor has ended, each list from its last node to its first by the sibling links, and
+  // the lists of every node destroyed on the way before the rest: the order of a recursion, on a
+  // bounded stack and touching each node once. A list waits as its last node, whose parent link
+  // names the list waiting next.
   class TReleasedNodes {
    public:
-    void Append(TXmlDNode* node) noexcept {
-      node->parentNode_ = nullptr;
-      (last_ != nullptr ? last_->parentNode_ : first_) = node;
-      last_ = node;
+    // Takes over the nodes and their counts; the sequence is left empty.
+    void TakeOver(TNodeSequence& items) noexcept {
+      if (items.Count() > 0) {
+        lasts_[count_++] = items.end()[-1];
+        items.Forget();
+      }
     }
-    // Puts these nodes, in their order, before those still waiting.
+    // Puts these lists, in the order in which they were taken over, before those waiting.
     void PutFirstInto(TXmlDNode*& waiting) noexcept {
-      if (first_ != nullptr) {
-        last_->parentNode_ = waiting;
-        waiting = first_;
+      while (count_ > 0) {
+        TXmlDNode* last = lasts_[--count_];
+        last->parentNode_ = waiting;
+        waiting = last;
       }
     }
 
    private:
-    TXmlDNode* first_ = nullptr;
-    TXmlDNode* last_ = nullptr;
+    // The attributes and the children.
+    TXmlDNode* lasts_[2] = {};
+    int count_ = 0;
   };
 
   TExtras& Extras() const;

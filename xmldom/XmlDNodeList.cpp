@@ -68,7 +68,7 @@ void TXmlDNodeList::Delete(TNodeSequence& items, bool links, int index) {
   }
 }
 
-void TXmlDNodeList::Clear(TNodeSequence& items, bool links, TXmlDNode::TReleasedNodes* released) {
+void TXmlDNodeList::Clear(TNodeSequence& items, bool links) {
   if (items.Count() == 0) {
     items.Clear();
     return;
@@ -77,25 +77,19 @@ void TXmlDNodeList::Clear(TNodeSequence& items, bool links, TXmlDNode::TReleased
   // last, so that no link ever names a destroyed node and a node that survives can be inserted
   // anywhere. One pass touches each node once, which is what a tree of millions costs.
   for (int count = items.Count(); count > 0; count = items.Count()) {
-    TXmlDNode* last = items.begin()[count - 1];
     if (links) {
-      last->Unlink();
+      items.begin()[count - 1]->Unlink();
       if (count > 1) {
         items.begin()[count - 2]->nextSibling_ = nullptr;
       }
     }
-    if (released != nullptr && last->RefCount() == 1) {
-      items.TakeLast();
-      released->Append(last);
-    } else {
-      items.Extract(count - 1);
-    }
+    items.Extract(count - 1);
   }
   items.Clear();
 }
 
 void TXmlDNodeList::Orphan(TXmlDNode::TReleasedNodes& released) {
-  Clear(*items_, linksNodes_, &released);
+  released.TakeOver(*items_);
   ownerNode_ = nullptr;
   items_ = &ownItems_;
 }

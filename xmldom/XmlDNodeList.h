@@ -57,14 +57,11 @@ class TXmlDNodeList : public TRefObject {
   static void InsertChecked(TNodeSequence& items, TXmlDNode* owner, bool links, TXmlDNode* node,
                             int index);
   static void Delete(TNodeSequence& items, bool links, int index);
-  // With a destructor's released nodes: a node that nobody else holds goes there, still counted,
-  // instead of being released.
-  static void Clear(TNodeSequence& items, bool links,
-                    TXmlDNode::TReleasedNodes* released = nullptr);
+  static void Clear(TNodeSequence& items, bool links);
   static void LinkNeighbours(const TNodeSequence& items, int left, int right) noexcept;
 
-  // Empties the list for good when its owner is destroyed, so that no link names the owner; from
-  // then on the list keeps its nodes itself.
+  // Empties the list for good when its owner is destroyed, handing its nodes to the owner's
+  // destructor, which releases them; from then on the list keeps its nodes itself.
   void Orphan(TXmlDNode::TReleasedNodes& released);
 
   TXmlDNode* ownerNode_;
