@@ -111,6 +111,7 @@ class TXmlDNode : public TRefObject {
   void AppendAttribute(TXmlDNode* attribute);
   // For the kinds whose name is a field of their own: NodeName and the field are one record.
   void SetNames(std::string_view name) { names_.Assign(name); }
+  void ShareNames(const TNodeNamesRef& names) noexcept { names_.Share(names); }
   const TNodeNamesRef& Names() const noexcept { return names_; }
 
  private:
