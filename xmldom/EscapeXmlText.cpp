@@ -1,6 +1,8 @@
 #include "xmldom/EscapeXmlText.h"
 
 #include <array>
+#include <cstdint>
+#include <cstring>
 
 namespace xmldom {
 
@@ -44,6 +46,31 @@ constexpr std::array<bool, 256> kMayChange = [] {
   return mayChange;
 }();
 
+// Whether any of the eight bytes may change, tested all at once: most texts have no such byte,
+// and the many short ones are then passed in a few steps instead of byte by byte.
+bool AnyMayChange(std::uint64_t bytes) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101u;
+  constexpr std::uint64_t kHighBits = 0x8080808080808080u;
+  // A byte below n (n at most 128) leaves its high bit set in (bytes - n) & ~bytes.
+  const auto anyBelow = [&](std::uint64_t n) { return ((bytes - kOnes * n) & ~bytes & kHighBits); };
+  const auto anyEqual = [&](unsigned char value) {
+    const std::uint64_t zeroWhereEqual = bytes ^ (kOnes * value);
+    return (zeroWhereEqual - kOnes) & ~zeroWhereEqual & kHighBits;
+  };
+  return (anyBelow(0x20) | anyEqual('&') | anyEqual('<') | anyEqual('>') | anyEqual('"') |
+          anyEqual('\'') | (kNarrowTextIsUtf8 ? anyEqual(kNoncharacterLead) : 0)) != 0;
+}
+
+// Whether the eight bytes from the index are all written as they are.
+bool EightPlainAt(std::string_view text, std::size_t index) {
+  if (index + 8 > text.size()) {
+    return false;
+  }
+  std::uint64_t bytes = 0;
+  std::memcpy(&bytes, text.data() + index, sizeof bytes);
+  return !AnyMayChange(bytes);
+}
+
 bool IsNoncharacterAt(std::string_view text, std::size_t index) {
   return kNarrowTextIsUtf8 && index + kNoncharacterLength <= text.size() &&
          static_cast<unsigned char>(text[index]) == kNoncharacterLead &&
@@ -84,6 +111,10 @@ void AppendEscapedXmlText(std::string& out, std::string_view text) {
   std::size_t plainStart = 0;
   std::size_t index = 0;
   while (index < text.size()) {
+    if (EightPlainAt(text, index)) {
+      index += 8;
+      continue;
+    }
     if (!kMayChange[static_cast<unsigned char>(text[index])]) {
       ++index;
       continue;
@@ -105,6 +136,10 @@ TEscapedMeasure MeasureEscapedXmlText(std::string_view text) {
   TEscapedMeasure measure{text.size(), true};
   std::size_t index = 0;
   while (index < text.size()) {
+    if (EightPlainAt(text, index)) {
+      index += 8;
+      continue;
+    }
     if (!kMayChange[static_cast<unsigned char>(text[index])]) {
       ++index;
       continue;

@@ -52,6 +52,15 @@ TEST_F(SerialisationTest, EscapingMatchesTheFiveReplacementsInOrder) {
     }
     ASSERT_EQ(EscapeXmlText(text), EscapeInFiveSteps(text)) << text;
   }
+  // Long plain stretches with a few markup or control bytes anywhere in them.
+  for (int sample = 0; sample < 2000; ++sample) {
+    std::string text(random() % 40, 'x');
+    for (int mark = 0; mark < 3 && !text.empty(); ++mark) {
+      text[random() % text.size()] = alphabet[random() % alphabet.size()];
+    }
+    ASSERT_EQ(EscapeXmlText(text), EscapeInFiveSteps(text)) << text;
+    ASSERT_EQ(EscapedXmlTextLength(text), EscapeInFiveSteps(text).size()) << text;
+  }
   EXPECT_EQ(EscapeXmlText("&amp;"), "&amp;amp;");
   EXPECT_EQ(EscapeXmlText("a<b>'c'\"d\""), "a&lt;b&gt;&apos;c&apos;&quot;d&quot;");
   EXPECT_EQ(EscapeXmlText("tab\there\r\n\x01\xFF"), "tab\there\r\n?\xFF");
@@ -69,6 +78,8 @@ TEST_F(SerialisationTest, CharactersThatXmlCannotCarryBecomeQuestionMarks) {
       {"a\x02&b", "a?&amp;b"},
       {"x\xEF\xBF\xBEy", kNarrowTextIsUtf8 ? "x?y" : "x\xEF\xBF\xBEy"},
       {"\xEF\xBF\xBF", kNarrowTextIsUtf8 ? "?" : "\xEF\xBF\xBF"},
+      {"abcdef\xEF\xBF\xBEghijklmnop",
+       kNarrowTextIsUtf8 ? "abcdef?ghijklmnop" : "abcdef\xEF\xBF\xBEghijklmnop"},
       {"\xEF\xBF\xBF\xEF\xBF\xBE<",
        utf8Only + utf8Only + (kNarrowTextIsUtf8 ? "&lt;" : "\xEF\xBF\xBF\xEF\xBF\xBE&lt;")},
       // U+FFFD and cut sequences are characters, or not for XML to judge, and pass.
