@@ -34,8 +34,8 @@ const TNodeSequence& NoNodes() {
   return none;
 }
 
-// The nodes given up by destructors that have ended, first to be destroyed first, and whether a
-// destructor further up is already destroying them.
+// The lists given up by destructors, each as its last node, the first to be released first, and
+// whether a destructor further up is already releasing them.
 constinit TXmlDNode* waitingForDestruction = nullptr;
 constinit bool destroyingWaiting = false;
 
@@ -95,8 +95,8 @@ void TXmlDNode::DropChildren(TReleasedNodes& released) {
   DropList(extras != nullptr ? extras->childList : none, children_, released);
 }
 
-// A list object that somebody else still holds outlives this node; it is emptied so that none of
-// its nodes is left naming this node as its parent. A list without an object ends here.
+// A list object that somebody else still holds outlives this node, emptied; its nodes, as those of
+// a list without an object, are released once this destructor has ended, each unlinked first.
 template <typename TList>
 void TXmlDNode::DropList(TList*& listObject, TNodeSequence& items, TReleasedNodes& released) {
   if (listObject != nullptr) {
