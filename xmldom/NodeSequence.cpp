@@ -62,7 +62,10 @@ void TNodeSequence::Insert(int index, TXmlDNode* node) {
     MakeRoomForOneMore();
   }
   TXmlDNode** items = Items();
-  std::copy_backward(items + index, items + count, items + count + 1);
+  // Most nodes go at the end, where nothing moves: no call to move nothing.
+  if (index < count) {
+    std::copy_backward(items + index, items + count, items + count + 1);
+  }
   items[index] = node;
   SetCount(++count);
   try {
