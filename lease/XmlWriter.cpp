@@ -1,5 +1,7 @@
 #include "lease/XmlWriter.h"
 
+#include <string_view>
+
 #include "lease/ResultFile.h"
 #include "xmldom/XXmlDom.h"
 
@@ -41,6 +43,17 @@ void Notify(XmlSaveObserver* observer, XmlSavePhase phase) {
   }
 }
 
+// The tree's text goes to the file piece by piece, as it is made: a document of a million leases
+// is never held as one string beside its tree.
+class ResultFileSink final : public xmldom::TXmlSink {
+ public:
+  explicit ResultFileSink(ResultFile& file) : file_(file) {}
+  void Write(std::string_view piece) override { file_.Write(piece); }
+
+ private:
+  ResultFile& file_;
+};
+
 void WriteDocument(const std::string& fileName, const TXmlDElement& root,
                    XmlSaveObserver* observer) {
   std::optional<ResultFile> file = ResultFile::Open(fileName);
@@ -48,9 +61,9 @@ void WriteDocument(const std::string& fileName, const TXmlDElement& root,
     return;
   }
   file->Write("<?xml version=\"1.0\"?>\r\n");
-  const std::string xml = root.GetXml();
+  ResultFileSink sink(*file);
+  root.WriteXml(sink);
   Notify(observer, XmlSavePhase::Serialised);
-  file->Write(xml);
   file->Finish();
   Notify(observer, XmlSavePhase::Written);
 }

@@ -9,8 +9,9 @@ namespace lease {
 // The steps of a save, in the order in which they end.
 enum class XmlSavePhase {
   TreeBuilt,   // the whole document exists as a node tree
-  Serialised,  // the tree's XML text exists
-  Written,     // the file is closed (or known to be incomplete) and the closing line written
+  Serialised,  // the tree's XML text is handed to the file
+  Written,     // the file is flushed and closed (or known to be incomplete) and the closing line
+               // written
   Released,    // the tree is gone
 };
 

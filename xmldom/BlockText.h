@@ -17,18 +17,22 @@ class TBlockText {
   TBlockText& operator=(const TBlockText&) = delete;
   ~TBlockText() { Free(); }
 
-  // The text may be a view of this one's own. A text of 4 GB or more fails as exhausted memory.
+  // The text may be a view of this one's own. A text of 4 GB or more, or one of 2 GB or more once
+  // escaped, fails as exhausted memory.
   void Assign(std::string_view text);
   std::string_view View() const noexcept { return {data_, size_}; }
   // What EscapedXmlTextLength gives for the text.
   std::size_t EscapedSize() const noexcept { return escapedSize_; }
+  // Whether EscapeXmlText gives the text unchanged.
+  bool IsWrittenAsItIs() const noexcept { return writtenAsItIs_ != 0; }
 
  private:
   void Free() noexcept;
 
   char* data_ = nullptr;
   std::uint32_t size_ = 0;
-  std::uint32_t escapedSize_ = 0;
+  std::uint32_t escapedSize_ : 31 = 0;
+  std::uint32_t writtenAsItIs_ : 1 = 1;
 };
 
 }  // namespace xmldom

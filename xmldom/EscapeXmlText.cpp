@@ -1,10 +1,16 @@
 #include "xmldom/EscapeXmlText.h"
 
 #include <array>
+#include <cstdint>
+#include <cstring>
 
 namespace xmldom {
 
 namespace {
+
+// U+FFFE and U+FFFF in UTF-8: EF BF BE and EF BF BF.
+constexpr unsigned char kNoncharacterLead = 0xEF;
+constexpr std::size_t kNoncharacterLength = 3;
 
 // The entity of a character that must be escaped, or nothing.
 constexpr std::string_view EntityOf(char character) {
@@ -24,20 +30,70 @@ constexpr std::string_view EntityOf(char character) {
   }
 }
 
-// By byte value, how many bytes longer its entity is than the byte itself (0: written as it is).
-// Texts are short and many, so one look-up in a small table per byte, no set-up per text.
-constexpr std::array<unsigned char, 256> kExtraLength = [] {
-  std::array<unsigned char, 256> extra{};
+constexpr bool IsForbiddenControl(unsigned char byte) {
+  return byte >= 0x01 && byte <= 0x1F && byte != '\t' && byte != '\n' && byte != '\r';
+}
+
+// By byte value: whether the byte may start something that is not written as it is. Texts are
+// short and many, so one look-up in a small table per byte, no set-up per text.
+constexpr std::array<bool, 256> kMayChange = [] {
+  std::array<bool, 256> mayChange{};
   for (int byte = 0; byte < 256; ++byte) {
-    const std::size_t length = EntityOf(static_cast<char>(byte)).size();
-    extra[static_cast<std::size_t>(byte)] =
-        static_cast<unsigned char>(length == 0 ? 0 : length - 1);
+    const auto value = static_cast<unsigned char>(byte);
+    mayChange[value] = !EntityOf(static_cast<char>(byte)).empty() || IsForbiddenControl(value) ||
+                       (kNarrowTextIsUtf8 && value == kNoncharacterLead);
   }
-  return extra;
+  return mayChange;
 }();
 
-std::size_t ExtraLengthOf(char character) {
-  return kExtraLength[static_cast<unsigned char>(character)];
+// Whether any of the eight bytes may change, tested all at once: most texts have no such byte,
+// and the many short ones are then passed in a few steps instead of byte by byte.
+bool AnyMayChange(std::uint64_t bytes) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101u;
+  constexpr std::uint64_t kHighBits = 0x8080808080808080u;
+  // A byte below n (n at most 128) leaves its high bit set in (bytes - n) & ~bytes.
+  const auto anyBelow = [&](std::uint64_t n) { return ((bytes - kOnes * n) & ~bytes & kHighBits); };
+  const auto anyEqual = [&](unsigned char value) {
+    const std::uint64_t zeroWhereEqual = bytes ^ (kOnes * value);
+    return (zeroWhereEqual - kOnes) & ~zeroWhereEqual & kHighBits;
+  };
+  return (anyBelow(0x20) | anyEqual('&') | anyEqual('<') | anyEqual('>') | anyEqual('"') |
+          anyEqual('\'') | (kNarrowTextIsUtf8 ? anyEqual(kNoncharacterLead) : 0)) != 0;
+}
+
+// Whether the eight bytes from the index are all written as they are.
+bool EightPlainAt(std::string_view text, std::size_t index) {
+  if (index + 8 > text.size()) {
+    return false;
+  }
+  std::uint64_t bytes = 0;
+  std::memcpy(&bytes, text.data() + index, sizeof bytes);
+  return !AnyMayChange(bytes);
+}
+
+bool IsNoncharacterAt(std::string_view text, std::size_t index) {
+  return kNarrowTextIsUtf8 && index + kNoncharacterLength <= text.size() &&
+         static_cast<unsigned char>(text[index]) == kNoncharacterLead &&
+         static_cast<unsigned char>(text[index + 1]) == 0xBF &&
+         (static_cast<unsigned char>(text[index + 2]) & 0xFE) == 0xBE;
+}
+
+// What replaces the bytes at the index and how many of them it replaces; nothing and 1 for a
+// byte written as it is.
+struct TReplacement {
+  std::string_view Text;
+  std::size_t Length = 1;
+};
+
+TReplacement ReplacementAt(std::string_view text, std::size_t index) {
+  const char character = text[index];
+  if (IsForbiddenControl(static_cast<unsigned char>(character))) {
+    return {"?", 1};
+  }
+  if (IsNoncharacterAt(text, index)) {
+    return {"?", kNoncharacterLength};
+  }
+  return {EntityOf(character), 1};
 }
 
 }  // namespace
@@ -53,24 +109,49 @@ std::string EscapeXmlText(std::string_view text) {
 // only character that the entities themselves contain, and it is never escaped twice here.
 void AppendEscapedXmlText(std::string& out, std::string_view text) {
   std::size_t plainStart = 0;
-  for (std::size_t index = 0; index < text.size(); ++index) {
-    if (ExtraLengthOf(text[index]) == 0) {
+  std::size_t index = 0;
+  while (index < text.size()) {
+    if (EightPlainAt(text, index)) {
+      index += 8;
       continue;
     }
-    const std::string_view entity = EntityOf(text[index]);
+    if (!kMayChange[static_cast<unsigned char>(text[index])]) {
+      ++index;
+      continue;
+    }
+    const TReplacement replacement = ReplacementAt(text, index);
+    if (replacement.Text.empty()) {
+      ++index;
+      continue;
+    }
     out.append(text.substr(plainStart, index - plainStart));
-    out.append(entity);
-    plainStart = index + 1;
+    out.append(replacement.Text);
+    index += replacement.Length;
+    plainStart = index;
   }
   out.append(text.substr(plainStart));
 }
 
-std::size_t EscapedXmlTextLength(std::string_view text) {
-  std::size_t length = text.size();
-  for (const char character : text) {
-    length += ExtraLengthOf(character);
+TEscapedMeasure MeasureEscapedXmlText(std::string_view text) {
+  TEscapedMeasure measure{text.size(), true};
+  std::size_t index = 0;
+  while (index < text.size()) {
+    if (EightPlainAt(text, index)) {
+      index += 8;
+      continue;
+    }
+    if (!kMayChange[static_cast<unsigned char>(text[index])]) {
+      ++index;
+      continue;
+    }
+    const TReplacement replacement = ReplacementAt(text, index);
+    if (!replacement.Text.empty()) {
+      measure.Length = measure.Length - replacement.Length + replacement.Text.size();
+      measure.Unchanged = false;
+    }
+    index += replacement.Length;
   }
-  return length;
+  return measure;
 }
 
 }  // namespace xmldom

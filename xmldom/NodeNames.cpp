@@ -120,6 +120,20 @@ void TNodeNamesRef::Assign(std::string_view name) {
   }
 }
 
+void TNodeNamesRef::Share(const TNodeNamesRef& other) noexcept {
+  if (other.names_ == names_) {
+    return;
+  }
+  TNodeNames* old = names_;
+  names_ = other.names_;
+  if (names_ != nullptr) {
+    ++names_->holders_;
+  }
+  if (old != nullptr) {
+    Release(old);
+  }
+}
+
 const std::string& TNodeNamesRef::NodeName() const noexcept {
   return names_ != nullptr ? names_->nodeName_ : Empty();
 }

@@ -22,6 +22,8 @@ class TNodeNamesRef {
 
   // Holds the record of that name; the first colon splits it into Prefix and LocalName.
   void Assign(std::string_view name);
+  // Holds the record that the other holds, without looking the name up.
+  void Share(const TNodeNamesRef& other) noexcept;
 
   const std::string& NodeName() const noexcept;
   const std::string& Prefix() const noexcept;

@@ -29,13 +29,13 @@ std::int32_t GrownCapacity(std::int32_t capacity) {
 }
 
 std::size_t BytesFor(std::int32_t capacity) {
-  return static_cast<std::size_t>(capacity) * sizeof(TXmlDNode*);
+  return 8 + static_cast<std::size_t>(capacity) * sizeof(TXmlDNode*);
 }
 
 }  // namespace
 
 TXmlDNode* TNodeSequence::At(int index) const {
-  CheckIndex(index, count_ - 1);
+  CheckIndex(index, Count() - 1);
   return begin()[index];
 }
 
@@ -44,21 +44,36 @@ int TNodeSequence::IndexOf(const TXmlDNode* node) const noexcept {
   return found == end() ? -1 : static_cast<int>(found - begin());
 }
 
+void TNodeSequence::SetCount(int count) noexcept {
+  if (IsArray()) {
+    Header()->count = count;
+  } else if (count == 0) {
+    single_ = nullptr;
+  }
+}
+
 void TNodeSequence::Insert(int index, TXmlDNode* node) {
-  CheckIndex(index, count_);
-  if (count_ == capacity_) {
+  int count = Count();
+  CheckIndex(index, count);
+  // Nothing cannot stand alone in place of the array: it would read as no node.
+  if (!IsArray() && (count == 1 || node == nullptr)) {
+    MakeRoomForOneMore();
+  } else if (IsArray() && count == Header()->capacity) {
     MakeRoomForOneMore();
   }
   TXmlDNode** items = Items();
-  std::copy_backward(items + index, items + count_, items + count_ + 1);
+  // Most nodes go at the end, where nothing moves: no call to move nothing.
+  if (index < count) {
+    std::copy_backward(items + index, items + count, items + count + 1);
+  }
   items[index] = node;
-  ++count_;
+  SetCount(++count);
   try {
     AddRef(node);
   } catch (...) {
     items = Items();
-    std::copy(items + index + 1, items + count_, items + index);
-    --count_;
+    std::copy(items + index + 1, items + count, items + index);
+    SetCount(--count);
     throw;
   }
 }
@@ -66,35 +81,38 @@ void TNodeSequence::Insert(int index, TXmlDNode* node) {
 void TNodeSequence::Extract(int index) {
   TXmlDNode* node = At(index);
   TXmlDNode** items = Items();
-  std::copy(items + index + 1, items + count_, items + index);
-  --count_;
+  const int count = Count();
+  std::copy(items + index + 1, items + count, items + index);
+  SetCount(count - 1);
   Release(node);
 }
 
 void TNodeSequence::ClearNodes() {
   // A release may run any destructor, and so reach this list again: it is read anew each time.
-  while (count_ > 0) {
-    --count_;
-    Release(Items()[count_]);
+  for (int count = Count(); count > 0; count = Count()) {
+    TXmlDNode* last = Items()[count - 1];
+    SetCount(count - 1);
+    Release(last);
   }
   FreeStorage();
 }
 
 void TNodeSequence::MakeRoomForOneMore() {
-  const std::int32_t capacity = GrownCapacity(capacity_);
-  auto** grown = static_cast<TXmlDNode**>(AllocateBlock(BytesFor(capacity)));
-  std::copy(begin(), end(), grown);
+  const std::int32_t count = Count();
+  const std::int32_t capacity = GrownCapacity(IsArray() ? Header()->capacity : 1);
+  auto* grown = static_cast<TArrayHeader*>(AllocateBlock(BytesFor(capacity)));
+  grown->count = count;
+  grown->capacity = capacity;
+  std::copy(begin(), end(), reinterpret_cast<TXmlDNode**>(grown + 1));
   FreeStorage();
-  many_ = grown;
-  capacity_ = capacity;
+  bits_ = reinterpret_cast<std::uintptr_t>(grown) | kArrayTag;
 }
 
 void TNodeSequence::FreeStorage() noexcept {
-  if (!IsInPlace()) {
-    FreeBlock(many_, BytesFor(capacity_));
+  if (IsArray()) {
+    FreeBlock(Header(), BytesFor(Header()->capacity));
   }
   single_ = nullptr;
-  capacity_ = 1;
 }
 
 }  // namespace xmldom

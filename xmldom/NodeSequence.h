@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace xmldom {
@@ -20,9 +21,11 @@ class TNodeSequence {
   TNodeSequence& operator=(const TNodeSequence&) = delete;
   ~TNodeSequence() { Clear(); }
 
-  int Count() const noexcept { return count_; }
-  TXmlDNode* const* begin() const noexcept { return IsInPlace() ? &single_ : many_; }
-  TXmlDNode* const* end() const noexcept { return begin() + count_; }
+  int Count() const noexcept {
+    return IsArray() ? Header()->count : static_cast<int>(single_ != nullptr);
+  }
+  TXmlDNode* const* begin() const noexcept { return IsArray() ? ArrayItems() : &single_; }
+  TXmlDNode* const* end() const noexcept { return begin() + Count(); }
 
   // The node at the index; EListError for an index outside the nodes.
   TXmlDNode* At(int index) const;
@@ -33,26 +36,41 @@ class TNodeSequence {
   void Insert(int index, TXmlDNode* node);
   // Takes the node at the index out, then gives its count back.
   void Extract(int index);
+  // Empties the sequence without giving the counts back: the caller takes them over.
+  void Forget() noexcept { FreeStorage(); }
   // Takes the nodes out from the last to the first, giving each count back, then the storage.
   void Clear() {
-    if (count_ > 0 || !IsInPlace()) {
+    if (single_ != nullptr) {
       ClearNodes();
     }
   }
 
  private:
-  bool IsInPlace() const noexcept { return capacity_ <= 1; }
-  TXmlDNode** Items() noexcept { return IsInPlace() ? &single_ : many_; }
+  // An array of nodes: this header, then the nodes.
+  struct TArrayHeader {
+    std::int32_t count;
+    std::int32_t capacity;
+  };
+  // Nodes and arrays are at least 8-aligned, so the lowest bit tells an array from a node.
+  static constexpr std::uintptr_t kArrayTag = 1;
+
+  bool IsArray() const noexcept { return (bits_ & kArrayTag) != 0; }
+  TArrayHeader* Header() const noexcept {
+    return reinterpret_cast<TArrayHeader*>(bits_ & ~kArrayTag);
+  }
+  TXmlDNode** ArrayItems() const noexcept { return reinterpret_cast<TXmlDNode**>(Header() + 1); }
+  TXmlDNode** Items() noexcept { return IsArray() ? ArrayItems() : &single_; }
+  void SetCount(int count) noexcept;
   void ClearNodes();
   void MakeRoomForOneMore();
   void FreeStorage() noexcept;
 
+  // Nothing, the one node while at most one node was ever kept, or the tagged address of an
+  // array: a node costs one word for its children.
   union {
-    TXmlDNode* single_ = nullptr;  // while at most one node fits
-    TXmlDNode** many_;
+    TXmlDNode* single_ = nullptr;
+    std::uintptr_t bits_;
   };
-  std::int32_t count_ = 0;
-  std::int32_t capacity_ = 1;
 };
 
 }  // namespace xmldom

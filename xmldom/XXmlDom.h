@@ -13,3 +13,4 @@
 #include "xmldom/XmlDNode.h"
 #include "xmldom/XmlDNodeList.h"
 #include "xmldom/XmlDText.h"
+#include "xmldom/XmlSink.h"

@@ -17,6 +17,8 @@ class TXmlDCharacterData : public TXmlDNode {
   std::string_view Data() const noexcept { return data_.View(); }
   // The length of the data written as XML character data.
   std::size_t EscapedDataSize() const noexcept { return data_.EscapedSize(); }
+  // Whether the data is written as XML character data exactly as it is.
+  bool IsDataWrittenAsItIs() const noexcept { return data_.IsWrittenAsItIs(); }
 
   std::string GetNodeValue() const override { return std::string(Data()); }
   void SetNodeValue(std::string_view value) override { data_.Assign(value); }

@@ -4,6 +4,7 @@
 
 #include "runtime/Exception.h"
 #include "xmldom/XmlDText.h"
+#include "xmldom/XmlTreeWriter.h"
 
 namespace xmldom {
 
@@ -59,6 +60,14 @@ void TXmlDElement::SetText(std::string_view text) {
 }
 
 void TXmlDElement::AppendXml(std::string& out) const {
+  AppendTreeXml(*this, out);
+}
+
+std::size_t TXmlDElement::XmlLength() const {
+  return TreeXmlLength(*this);
+}
+
+bool TXmlDElement::AppendXmlHead(std::string& out) const {
   out.append(Names().StartTagOpening());
   for (const TXmlDNode* attribute : AttributeItems()) {
     out += ' ';
@@ -66,29 +75,27 @@ void TXmlDElement::AppendXml(std::string& out) const {
   }
   if (!HasChildNodes()) {
     out.append("/>");
-    return;
+    return false;
   }
   out += '>';
-  for (const TXmlDNode* child : ChildItems()) {
-    child->AppendXml(out);
-  }
+  return true;
+}
+
+void TXmlDElement::AppendXmlTail(std::string& out) const {
   out.append(Names().EndTag());
 }
 
-std::size_t TXmlDElement::XmlLength() const {
-  const std::size_t tagLength = TagName().size();
-  std::size_t length = 1 + tagLength;
+std::size_t TXmlDElement::XmlHeadLength(bool& childrenFollow) const {
+  std::size_t length = 1 + TagName().size();
   for (const TXmlDNode* attribute : AttributeItems()) {
     length += 1 + attribute->XmlLength();
   }
-  if (!HasChildNodes()) {
-    return length + 2;
-  }
-  length += 1 + 2 + tagLength + 1;
-  for (const TXmlDNode* child : ChildItems()) {
-    length += child->XmlLength();
-  }
-  return length;
+  childrenFollow = HasChildNodes();
+  return length + (childrenFollow ? 1 : 2);
+}
+
+std::size_t TXmlDElement::XmlTailLength() const {
+  return 2 + TagName().size() + 1;
 }
 
 TRef<TXmlDNode> TXmlDElement::CloneNode() const {

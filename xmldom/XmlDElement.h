@@ -32,6 +32,11 @@ class TXmlDElement : public TXmlDNode {
   void SetText(std::string_view text) override;
   void AppendXml(std::string& out) const override;
   std::size_t XmlLength() const override;
+  // The start tag with the attributes, or the whole element when it has no children.
+  bool AppendXmlHead(std::string& out) const override;
+  void AppendXmlTail(std::string& out) const override;
+  std::size_t XmlHeadLength(bool& childrenFollow) const override;
+  std::size_t XmlTailLength() const override;
   // Only the tag name is copied: no attributes, no children.
   TRef<TXmlDNode> CloneNode() const override;
 };

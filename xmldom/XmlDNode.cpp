@@ -6,6 +6,8 @@
 
 #include "runtime/Exception.h"
 #include "xmldom/XmlDNodeList.h"
+#include "xmldom/XmlSink.h"
+#include "xmldom/XmlTreeWriter.h"
 
 namespace xmldom {
 
@@ -32,6 +34,11 @@ const TNodeSequence& NoNodes() {
   return none;
 }
 
+// The lists given up by destructors, each as its last node, the first to be released first, and
+// whether a destructor further up is already releasing them.
+constinit TXmlDNode* waitingForDestruction = nullptr;
+constinit bool destroyingWaiting = false;
+
 }  // namespace
 
 TXmlDNode::TXmlDNode(TXmlDNodeType kind) : nodeType_(kind) {
@@ -40,38 +47,64 @@ TXmlDNode::TXmlDNode(TXmlDNodeType kind) : nodeType_(kind) {
 }
 
 TXmlDNode::~TXmlDNode() {
-  DropAttributes();
-  DropChildren();
+  TReleasedNodes released;
+  DropAttributes(released);
+  DropChildren(released);
   if (hasExtras_) {
     ExtrasTable().erase(this);
   }
+  released.PutFirstInto(waitingForDestruction);
+  if (!destroyingWaiting) {
+    DestroyWaiting();
+  }
 }
 
-void TXmlDNode::DropAttributes() {
+// Each node is unlinked just before its release, as a list that is cleared does it, and a
+// release that destroys a node puts that node's lists first in the line.
+void TXmlDNode::DestroyWaiting() noexcept {
+  destroyingWaiting = true;
+  while (waitingForDestruction != nullptr) {
+    TXmlDNode* node = waitingForDestruction;
+    TXmlDNode* nextList = node->parentNode_;
+    TXmlDNode* previous = node->previousSibling_;
+    if (previous != nullptr) {
+      previous->nextSibling_ = nullptr;
+      previous->parentNode_ = nextList;
+      waitingForDestruction = previous;
+    } else {
+      waitingForDestruction = nextList;
+    }
+    node->Unlink();
+    Release(node);
+  }
+  destroyingWaiting = false;
+}
+
+void TXmlDNode::DropAttributes(TReleasedNodes& released) {
   TExtras* extras = FoundExtras();
   if (extras != nullptr) {
-    DropList(extras->attributeList, extras->attributes);
+    DropList(extras->attributeList, extras->attributes, released);
   } else {
     CountLiveObjects(-1);
   }
 }
 
-void TXmlDNode::DropChildren() {
+void TXmlDNode::DropChildren(TReleasedNodes& released) {
   TExtras* extras = FoundExtras();
   TXmlDNodeList* none = nullptr;
-  DropList(extras != nullptr ? extras->childList : none, children_);
+  DropList(extras != nullptr ? extras->childList : none, children_, released);
 }
 
-// A list object that somebody else still holds outlives this node; it is emptied so that none of
-// its nodes is left naming this node as its parent. A list without an object ends here.
+// A list object that somebody else still holds outlives this node, emptied; its nodes, as those of
+// a list without an object, are released once this destructor has ended, each unlinked first.
 template <typename TList>
-void TXmlDNode::DropList(TList*& listObject, TNodeSequence& items) {
+void TXmlDNode::DropList(TList*& listObject, TNodeSequence& items, TReleasedNodes& released) {
   if (listObject != nullptr) {
-    listObject->Orphan();
+    listObject->Orphan(released);
     Drop(listObject);
     return;
   }
-  TXmlDNodeList::Clear(items, true);
+  released.TakeOver(items);
   CountLiveObjects(-1);
 }
 
@@ -145,6 +178,14 @@ std::string TXmlDNode::GetXml() const {
   return xml;
 }
 
+void TXmlDNode::WriteXml(TXmlSink& sink) const {
+  std::string piece;
+  AppendTreeXml(*this, piece, &sink);
+  if (!piece.empty()) {
+    sink.Write(piece);
+  }
+}
+
 void TXmlDNode::AppendXml(std::string& /*out*/) const {
   throw runtime::EAbstractError();
 }
@@ -180,6 +221,9 @@ int TXmlDNode::InsertChild(TXmlDNode* child, int index) {
   if (!AcceptsChildKind(nodeType_, child->nodeType_)) {
     throw runtime::Exception("XML: Element type error.");
   }
+  // Before the hold: a child that nobody holds would be destroyed by its release, and with it
+  // this node, which it holds.
+  CheckNotUnder(*child);
   // From here on a child that nobody else holds is destroyed by any failure.
   const TRef<TXmlDNode> held = child;
   CheckInsertable(*child);
@@ -207,7 +251,6 @@ void TXmlDNode::ClearChildren() {
 // Every test that can fail runs before the child is taken from its old place, so that a call
 // that fails changes nothing.
 void TXmlDNode::CheckInsertable(const TXmlDNode& child) const {
-  CheckNotUnder(child);
   const TXmlDNode* oldParent = child.parentNode_;
   if (oldParent != nullptr && oldParent->children_.IndexOf(&child) < 0) {
     throw runtime::Exception("XML: Failed to find an invalid child node.");
@@ -229,7 +272,15 @@ void TXmlDNode::CheckTakesChildrenOf(const TXmlDNode& fragment) const {
   }
 }
 
+// Only a node with nodes of its own can have this one below it; a new node has none, so that a
+// tree is built without walking up its depth for every node.
 void TXmlDNode::CheckNotUnder(const TXmlDNode& child) const {
+  if (!child.HasChildNodes() && !child.HasAttributes()) {
+    if (this == &child) {
+      throw runtime::Exception("XML: Cannot insert a node under itself.");
+    }
+    return;
+  }
   for (const TXmlDNode* node = this; node != nullptr; node = node->parentNode_) {
     if (node == &child) {
       throw runtime::Exception("XML: Cannot insert a node under itself.");

@@ -15,6 +15,7 @@ namespace xmldom {
 
 class TXmlDNodeList;
 class TXmlDNamedNodeMap;
+class TXmlSink;
 
 // The base of every XML node: its kind and names, the lists of its children and attributes, and
 // uncounted links to its parent and siblings. Only the lists keep nodes alive; the links are kept
@@ -56,17 +57,35 @@ class TXmlDNode : public TRefObject {
   virtual void SetText(std::string_view text);
   // The node as XML text: no declaration, no line breaks, no indentation.
   std::string GetXml() const;
+  // What GetXml gives, handed to the sink in pieces, so that the text of a large tree never
+  // exists whole.
+  void WriteXml(TXmlSink& sink) const;
   // Appends what GetXml gives, so that a whole tree is written into one string.
   virtual void AppendXml(std::string& out) const;
   // The length of what AppendXml appends, so that the string of a whole tree is made once at its
   // size; 0 for a kind that does not say, whose text the string then grows to take.
   virtual std::size_t XmlLength() const { return 0; }
+
+  // A tree is written without recursion: each node's head, then, when the head says so, its
+  // children and its tail. A kind without children of its own to write is all head: what
+  // AppendXml and XmlLength give.
+  virtual bool AppendXmlHead(std::string& out) const {
+    AppendXml(out);
+    return false;
+  }
+  virtual void AppendXmlTail(std::string& /*out*/) const {}
+  virtual std::size_t XmlHeadLength(bool& childrenFollow) const {
+    childrenFollow = false;
+    return XmlLength();
+  }
+  virtual std::size_t XmlTailLength() const { return 0; }
   // A new node of the same kind and content; what else it copies depends on the kind.
   virtual TRef<TXmlDNode> CloneNode() const;
 
   TXmlDNode* FirstChild() const;
   TXmlDNode* LastChild() const;
   bool HasChildNodes() const noexcept { return children_.Count() > 0; }
+  bool HasAttributes() const noexcept { return hasExtras_ && AttributeItems().Count() > 0; }
   std::string NodeTypeString() const;
 
   // Copies GetNodeName into NodeName and splits it at its first colon into Prefix and LocalName.
@@ -74,7 +93,8 @@ class TXmlDNode : public TRefObject {
 
   // Moves the child to the index of this node's children (-1: the end), out of the parent that
   // held it; a document fragment gives its children instead of itself. Returns the index. A call
-  // that fails changes nothing.
+  // that fails changes nothing; once the child is held for the move, a child that nobody else
+  // held is destroyed by the failure.
   int InsertChild(TXmlDNode* child, int index);
   int AppendChild(TXmlDNode* child) { return InsertChild(child, -1); }
   // Releases every child, from the last to the first.
@@ -91,10 +111,40 @@ class TXmlDNode : public TRefObject {
   void AppendAttribute(TXmlDNode* attribute);
   // For the kinds whose name is a field of their own: NodeName and the field are one record.
   void SetNames(std::string_view name) { names_.Assign(name); }
+  void ShareNames(const TNodeNamesRef& names) noexcept { names_.Share(names); }
   const TNodeNamesRef& Names() const noexcept { return names_; }
 
  private:
   friend class TXmlDNodeList;
+
+  // The nodes of the lists of a node being destroyed, still counted by it, are released once its
+  // destructor has ended, each list from its last node to its first by the sibling links, and
+  // the lists of every node destroyed on the way before the rest: the order of a recursion, on a
+  // bounded stack and touching each node once. A list waits as its last node, whose parent link
+  // names the list waiting next.
+  class TReleasedNodes {
+   public:
+    // Takes over the nodes and their counts; the sequence is left empty.
+    void TakeOver(TNodeSequence& items) noexcept {
+      if (items.Count() > 0) {
+        lasts_[count_++] = items.end()[-1];
+        items.Forget();
+      }
+    }
+    // Puts these lists, in the order in which they were taken over, before those waiting.
+    void PutFirstInto(TXmlDNode*& waiting) noexcept {
+      while (count_ > 0) {
+        TXmlDNode* last = lasts_[--count_];
+        last->parentNode_ = waiting;
+        waiting = last;
+      }
+    }
+
+   private:
+    // The attributes and the children.
+    TXmlDNode* lasts_[2] = {};
+    int count_ = 0;
+  };
 
   TExtras& Extras() const;
   TExtras* FoundExtras() const;
@@ -104,10 +154,11 @@ class TXmlDNode : public TRefObject {
   int ChildCountAfterDetaching(const TXmlDNode& child) const;
   void MoveChildrenOf(TXmlDNode& fragment, int index);
   void Unlink() noexcept;
-  void DropAttributes();
-  void DropChildren();
+  static void DestroyWaiting() noexcept;
+  void DropAttributes(TReleasedNodes& released);
+  void DropChildren(TReleasedNodes& released);
   template <typename TList>
-  static void DropList(TList*& listObject, TNodeSequence& items);
+  static void DropList(TList*& listObject, TNodeSequence& items, TReleasedNodes& released);
 
   const TXmlDNodeType nodeType_;
   // Whether the node has extras; they are kept beside the nodes rather than in each of them.

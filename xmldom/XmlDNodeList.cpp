@@ -88,8 +88,8 @@ void TXmlDNodeList::Clear(TNodeSequence& items, bool links) {
   items.Clear();
 }
 
-void TXmlDNodeList::Orphan() {
-  Clear();
+void TXmlDNodeList::Orphan(TXmlDNode::TReleasedNodes& released) {
+  released.TakeOver(*items_);
   ownerNode_ = nullptr;
   items_ = &ownItems_;
 }

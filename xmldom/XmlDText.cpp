@@ -6,13 +6,28 @@
 
 namespace xmldom {
 
+namespace {
+
+// The names of every text node, held for the whole run: a document has millions of text nodes,
+// and none of them needs to look its name up.
+const TNodeNamesRef& TextNames() {
+  static const TNodeNamesRef* const names = [] {
+    auto* held = new TNodeNamesRef;
+    held->Assign(TXmlDText::kName);
+    return held;
+  }();
+  return *names;
+}
+
+}  // namespace
+
 // What UpdateNames gives: while this constructor runs, GetNodeName is this class's own.
 TXmlDText::TXmlDText(std::string_view data) : TXmlDCharacterData(TXmlDNodeType::Text, data) {
-  SetNames(kName);
+  ShareNames(TextNames());
 }
 
 void TXmlDText::AppendXml(std::string& out) const {
-  if (EscapedDataSize() == Data().size()) {
+  if (IsDataWrittenAsItIs()) {
     out.append(Data());
   } else {
     AppendEscapedXmlText(out, Data());

@@ -183,6 +183,23 @@ TEST_F(RefusedInsertTest, ChildThatNobodyHeldIsDestroyedByAFailureAfterTheHold) 
   EXPECT_EQ(DestructionLog(), Names{"orphan"});
 }
 
+TEST_F(RefusedInsertTest, NodeThatNobodyHeldSurvivesBeingRefusedUnderItself) {
+  const std::int64_t liveBefore = TRefObject::LiveObjects();
+  // Passed straight from its creation, with nobody owning it yet.
+  auto* top = new TXmlDElement("top");
+  TRef<TXmlDElement> inner = Element("inner");
+  top->AppendChild(inner.Get());
+  EXPECT_EQ(FailureText([&] { inner->AppendChild(top); }),
+            "XML: Cannot insert a node under itself.");
+  EXPECT_EQ(FailureText([&] { top->InsertChild(top, 0); }),
+            "XML: Cannot insert a node under itself.");
+  EXPECT_EQ(TRefObject::LiveObjects() - liveBefore, 6) << "both nodes and their lists";
+  EXPECT_EQ(top->RefCount(), 0);
+  EXPECT_EQ(inner->ParentNode(), top);
+  EXPECT_EQ(top->GetXml(), "<top><inner/></top>");
+  const TRef<TXmlDElement> owner = top;
+}
+
 // A document fragment with three children: an element, a text node and an element.
 class FragmentTest : public InsertChildTest {
  protected:

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "FailureText.h"
@@ -168,6 +169,65 @@ TEST_F(NodeStorageTest, KindThatDoesNotMeasureItselfIsStillWrittenWhole) {
   TRef<TXmlDElement> root = Element("r");
   root->AppendChild(MakeRef<TUnmeasured>(std::string(1000, 'c')).Get());
   EXPECT_EQ(root->GetXml(), "<r><!--" + std::string(1000, 'c') + "--></r>");
+}
+
+// Destruction goes as recursion would take it: a node, then its attributes and its children
+// from the last to the first, each with everything below it.
+TEST_F(NodeStorageTest, TreeIsDestroyedDepthFirstFromTheLastChild) {
+  struct TProbeElement : public TXmlDElement {
+    using TXmlDElement::TXmlDElement;
+    ~TProbeElement() override { DestructionLog().push_back(TagName()); }
+  };
+  auto element = [](const char* name) { return MakeRef<TProbeElement>(name); };
+  TRef<TXmlDElement> root = element("r");
+  for (const char* name : {"x", "y"}) {
+    TRef<TXmlDElement> child = element(name);
+    for (const char* grandchild : {"1", "2"}) {
+      TRef<TXmlDElement> below = element((std::string(name) + grandchild).c_str());
+      below->AppendChild(MakeRef<TProbeNode>(std::string(name) + grandchild + "t").Get());
+      child->AppendChild(below.Get());
+    }
+    root->AppendChild(child.Get());
+  }
+  root->Attributes().Insert(MakeRef<TProbeNode>("attribute").Get(), -1);
+  root.Reset();
+  EXPECT_EQ(DestructionLog(), (Names{"r", "attribute", "y", "y2", "y2t", "y1", "y1t", "x", "x2",
+                                     "x2t", "x1", "x1t"}));
+}
+
+TEST_F(NodeStorageTest, ChainOfAHundredThousandElementsIsBuiltWrittenAndReleased) {
+  constexpr int kDepth = 100000;
+  TRef<TXmlDElement> root = Element("e");
+  TXmlDElement* deepest = root.Get();
+  for (int level = 1; level < kDepth; ++level) {
+    const TRef<TXmlDElement> next = Element("e");
+    deepest->AppendChild(next.Get());
+    deepest = next.Get();
+  }
+  deepest->SetText("x");
+  std::string expected;
+  for (int level = 0; level < kDepth; ++level) {
+    expected += "<e>";
+  }
+  expected += 'x';
+  for (int level = 0; level < kDepth; ++level) {
+    expected += "</e>";
+  }
+  EXPECT_EQ(root->XmlLength(), expected.size());
+  EXPECT_EQ(root->GetXml(), expected);
+
+  struct TPieces : public TXmlSink {
+    void Write(std::string_view piece) override {
+      text.append(piece);
+      ++count;
+    }
+    std::string text;
+    int count = 0;
+  } pieces;
+  root->WriteXml(pieces);
+  EXPECT_EQ(pieces.text, expected);
+  EXPECT_GT(pieces.count, 1);
+  root.Reset();
 }
 
 TEST(BlockText, KeepsTheTextAndItsEscapedLength) {

@@ -15,8 +15,15 @@ namespace {
 
 class SerialisationTest : public LiveObjectTest {};
 
-// The five replacements one after the other, as the escaping is defined.
+// Every control byte that XML cannot carry as "?", then the five replacements one after the
+// other, as the escaping is defined.
 std::string EscapeInFiveSteps(std::string text) {
+  for (char& character : text) {
+    const auto byte = static_cast<unsigned char>(character);
+    if (byte >= 0x01 && byte <= 0x1F && byte != '\t' && byte != '\n' && byte != '\r') {
+      character = '?';
+    }
+  }
   const std::pair<std::string, std::string> steps[] = {
       {"&", "&amp;"}, {"<", "&lt;"}, {">", "&gt;"}, {"\"", "&quot;"}, {"'", "&apos;"}};
   for (const auto& [from, to] : steps) {
@@ -37,7 +44,7 @@ TEST_F(SerialisationTest, EscapingMatchesTheFiveReplacementsInOrder) {
     EXPECT_EQ(EscapeXmlText(text), EscapeInFiveSteps(text)) << "byte " << byte;
   }
   std::mt19937 random(7);
-  const std::string alphabet = "&<>\"'a;#\xE9\r";
+  const std::string alphabet = std::string("&<>\"'a;#\xE9\r\x01\x1F\t\n\x7F\0", 16);
   for (int sample = 0; sample < 2000; ++sample) {
     std::string text(random() % 12, ' ');
     for (char& character : text) {
@@ -45,9 +52,47 @@ TEST_F(SerialisationTest, EscapingMatchesTheFiveReplacementsInOrder) {
     }
     ASSERT_EQ(EscapeXmlText(text), EscapeInFiveSteps(text)) << text;
   }
+  // Long plain stretches with a few markup or control bytes anywhere in them.
+  for (int sample = 0; sample < 2000; ++sample) {
+    std::string text(random() % 40, 'x');
+    for (int mark = 0; mark < 3 && !text.empty(); ++mark) {
+      text[random() % text.size()] = alphabet[random() % alphabet.size()];
+    }
+    ASSERT_EQ(EscapeXmlText(text), EscapeInFiveSteps(text)) << text;
+    ASSERT_EQ(EscapedXmlTextLength(text), EscapeInFiveSteps(text).size()) << text;
+  }
   EXPECT_EQ(EscapeXmlText("&amp;"), "&amp;amp;");
   EXPECT_EQ(EscapeXmlText("a<b>'c'\"d\""), "a&lt;b&gt;&apos;c&apos;&quot;d&quot;");
-  EXPECT_EQ(EscapeXmlText("tab\there\r\n\x01\xFF"), "tab\there\r\n\x01\xFF");
+  EXPECT_EQ(EscapeXmlText("tab\there\r\n\x01\xFF"), "tab\there\r\n?\xFF");
+}
+
+TEST_F(SerialisationTest, CharactersThatXmlCannotCarryBecomeQuestionMarks) {
+  const std::string utf8Only = kNarrowTextIsUtf8 ? "?" : "";
+  const struct {
+    std::string text;
+    std::string escaped;
+  } rows[] = {
+      {"pc\x01", "pc?"},
+      {"\x08\x0B\x0C\x0E\x1F", "?????"},
+      {"\t\n\r\x20\x7F\x80\xFF", "\t\n\r\x20\x7F\x80\xFF"},
+      {"a\x02&b", "a?&amp;b"},
+      {"x\xEF\xBF\xBEy", kNarrowTextIsUtf8 ? "x?y" : "x\xEF\xBF\xBEy"},
+      {"\xEF\xBF\xBF", kNarrowTextIsUtf8 ? "?" : "\xEF\xBF\xBF"},
+      {"abcdef\xEF\xBF\xBEghijklmnop",
+       kNarrowTextIsUtf8 ? "abcdef?ghijklmnop" : "abcdef\xEF\xBF\xBEghijklmnop"},
+      {"\xEF\xBF\xBF\xEF\xBF\xBE<",
+       utf8Only + utf8Only + (kNarrowTextIsUtf8 ? "&lt;" : "\xEF\xBF\xBF\xEF\xBF\xBE&lt;")},
+      // U+FFFD and cut sequences are characters, or not for XML to judge, and pass.
+      {"\xEF\xBF\xBD\xEF\xBF", "\xEF\xBF\xBD\xEF\xBF"},
+      {"\xEF\xBE\xBF", "\xEF\xBE\xBF"},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(EscapeXmlText(row.text), row.escaped) << row.text;
+    EXPECT_EQ(EscapedXmlTextLength(row.text), row.escaped.size()) << row.text;
+    TRef<TXmlDElement> field = Element("hostname");
+    field->SetText(row.text);
+    EXPECT_EQ(field->GetXml(), "<hostname>" + row.escaped + "</hostname>") << row.text;
+  }
 }
 
 TEST_F(SerialisationTest, ElementWithoutChildrenClosesItself) {
