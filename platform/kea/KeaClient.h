@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -9,7 +10,7 @@
 
 namespace platform::kea {
 
-// The three commands of Kea's control API that the DHCP API needs, sent to the dhcp4 service
+// The commands of Kea's control API that the DHCP API needs, sent to the dhcp4 service
 // behind one control endpoint over one connection.
 class KeaClient {
  public:
@@ -19,7 +20,10 @@ class KeaClient {
 
   KeaReply<KeaVersion> GetVersion();
   KeaReply<std::vector<KeaSubnet>> GetSubnets();
-  KeaReply<std::vector<KeaLease>> GetLeases(std::uint32_t subnetId);
+  // lease4-get-page: at most `limit` leases after the address `after` (from the first when
+  // nullopt), in ascending address order.
+  KeaReply<std::vector<KeaLease>> GetLeasePage(std::optional<std::uint32_t> after,
+                                               std::uint32_t limit);
 
  private:
   template <typename Value>

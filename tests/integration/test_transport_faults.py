@@ -6,7 +6,7 @@ import time
 import unittest
 
 from program_runs import error_line, probe_api, run_leasedump, save_with_leasedump
-from scripted_server import CLOSE, SILENT, ScriptedServer, answer, http
+from scripted_server import CLOSE, SILENT, ScriptedServer, answer, http, page_of
 
 MAX_REPLY_BYTES = 256 << 20
 
@@ -105,6 +105,15 @@ class FailedVersionCall(unittest.TestCase):
         self.assertIn(error_line("The RPC server is unavailable"), output)
 
 
+KEA_LIKE_LEASES = [
+    {"ip-address": "192.168.7.5", "subnet-id": 7, "hw-address": "0a:0b:0c:0d:0e:0f",
+     "hostname": "\u65e5\u672c.example.", "cltt": 1000, "valid-lft": 60},
+    {"ip-address": "192.168.7.6", "subnet-id": 7, "hw-address": "", "hostname": "caf\u00e9."}]
+# The first page of each subnet starts after the address before the subnet.
+FROM_BEFORE_SUBNET_7 = "192.168.6.255"
+FROM_BEFORE_SUBNET_9 = "10.8.255.255"
+
+
 def kea_like(request):
     """A newer Kea: bare answer objects, code points above 255 in host names."""
     if request.command == "version-get":
@@ -114,13 +123,11 @@ def kea_like(request):
             "subnet4": [{"id": 7, "subnet": "192.168.7.0/24"}],
             "shared-networks": [{"name": "n", "subnet4": [{"id": 9, "subnet": "10.9.0.0/16"}]}]}},
             bare=True)
-    if request.json["arguments"] == {"subnets": [7]}:
-        return answer(0, arguments={"leases": [
-            {"ip-address": "192.168.7.5", "hw-address": "0a:0b:0c:0d:0e:0f",
-             "hostname": "\u65e5\u672c.example.", "cltt": 1000, "valid-lft": 60},
-            {"ip-address": "192.168.7.6", "hw-address": "", "hostname": "caf\u00e9."}]},
-            bare=True)
-    return answer(3, "0 IPv4 lease(s) found.", {"leases": []}, bare=True)
+    return page_of(request, KEA_LIKE_LEASES, bare=True)
+
+
+def page_from(request):
+    return request.json["arguments"]["from"] if request.command == "lease4-get-page" else None
 
 
 class WellBehavedServer(unittest.TestCase):
@@ -148,7 +155,7 @@ class WellBehavedServer(unittest.TestCase):
             output = run_leasedump(server.server_text, environment)
         self.assertIn(f"Queried 2 entries from server {server.server_text}.", output)
         self.assertEqual([r.command for r in server.requests],
-                         ["version-get", "config-get", "lease4-get-all", "lease4-get-all"])
+                         ["version-get", "config-get", "lease4-get-page", "lease4-get-page"])
         self.assertEqual(server.connections, 1)
         credentials = base64.b64encode(b"admin:s3cret").decode()
         for request in server.requests:
@@ -156,8 +163,9 @@ class WellBehavedServer(unittest.TestCase):
             self.assertEqual(request.headers["content-type"], "application/json")
             self.assertEqual(request.headers["authorization"], f"Basic {credentials}")
             self.assertEqual(request.json["service"], ["dhcp4"])
-        self.assertEqual(server.requests[2].json["arguments"], {"subnets": [7]})
-        self.assertEqual(server.requests[3].json["arguments"], {"subnets": [9]})
+        self.assertEqual([page_from(r) for r in server.requests[2:]],
+                         [FROM_BEFORE_SUBNET_7, FROM_BEFORE_SUBNET_9])
+        self.assertGreater(server.requests[2].json["arguments"]["limit"], 0)
 
 
 def chunked(reply):
@@ -254,14 +262,18 @@ class RepliesOfAnotherShape(unittest.TestCase):
                       {"ip-address": "192.168.7.256"}, {"ip-address": "192.168.7.9", "cltt": -5},
                       {"ip-address": "192.168.7.9", "valid-lft": 1 << 32},
                       {"ip-address": ["192.168.7.9"]}, {"ip-address": "192.168.7.9",
-                                                        "hostname": 17}, "192.168.7.9"):
+                                                        "hostname": 17},
+                      {"ip-address": "192.168.7.9", "subnet-id": None}, "192.168.7.9"):
             def respond(request, lease=lease):
-                if request.command == "lease4-get-all" and \
-                        request.json["arguments"]["subnets"] == [7]:
+                if isinstance(lease, dict):
+                    lease = {"subnet-id": 7, **lease}
+                if page_from(request) == FROM_BEFORE_SUBNET_7:
                     return answer(0, arguments={"leases": [
-                        {"ip-address": "192.168.7.5", "hw-address": "0a:0b:0c:0d:0e:0f"}, lease]})
-                if request.command == "lease4-get-all":
-                    return answer(0, arguments={"leases": [{"ip-address": "10.9.0.1"}]})
+                        {"ip-address": "192.168.7.5", "subnet-id": 7,
+                         "hw-address": "0a:0b:0c:0d:0e:0f"}, lease]})
+                if page_from(request) == FROM_BEFORE_SUBNET_9:
+                    return answer(0, arguments={"leases": [{"ip-address": "10.9.0.1",
+                                                            "subnet-id": 9}]})
                 return kea_like(request)
             with self.subTest(lease=lease):
                 server, output, files = self.run_against(respond)
@@ -276,7 +288,7 @@ class RepliesOfAnotherShape(unittest.TestCase):
 class FailedSubnetCalls(unittest.TestCase):
     def test_a_failed_subnet_is_reported_and_the_others_are_read(self):
         def second_subnet_fails(request):
-            if request.command == "lease4-get-all" and request.json["arguments"]["subnets"] == [7]:
+            if page_from(request) == FROM_BEFORE_SUBNET_7:
                 return http("not json")
             return kea_like(request)
         with ScriptedServer(second_subnet_fails) as server:
@@ -284,6 +296,36 @@ class FailedSubnetCalls(unittest.TestCase):
         self.assertIn("Reading position: 192.168.7.0\r\n" + error_line("The data is invalid") +
                       "Reading position: 10.9.0.0\r\n", output)
         self.assertIn(f"Queried 0 entries from server {server.server_text}.", output)
+
+
+class ServerGoneBetweenPages(unittest.TestCase):
+    """A subnet of more leases than a page holds, whose server goes away after its first page."""
+
+    def test_the_subnet_fails_whole_and_the_next_is_read(self):
+        leases = [{"ip-address": f"10.7.{n >> 8}.{n & 255}", "subnet-id": 7,
+                   "hw-address": f"02:00:00:07:{n >> 8:02x}:{n & 255:02x}"}
+                  for n in range(1, 5001)] + \
+                 [{"ip-address": "10.9.0.1", "subnet-id": 9, "hw-address": "02:00:00:09:00:01"}]
+
+        def respond(request):
+            if request.command == "config-get":
+                return answer(0, arguments={"Dhcp4": {"subnet4": [
+                    {"id": 7, "subnet": "10.7.0.0/16"}, {"id": 9, "subnet": "10.9.0.0/16"}]}})
+            if request.command == "lease4-get-page" and page_from(request) != "10.6.255.255" \
+                    and page_from(request) != FROM_BEFORE_SUBNET_9:
+                return CLOSE
+            if request.command == "lease4-get-page":
+                return page_of(request, leases)
+            return kea_like(request)
+        with ScriptedServer(respond) as server:
+            output, files = save_with_leasedump(server.server_text, ["/text"])
+        pages = [page_from(request) for request in server.requests[2:]]
+        self.assertEqual(pages[0], "10.6.255.255")
+        self.assertEqual(pages[-1], FROM_BEFORE_SUBNET_9)
+        self.assertIn("Reading position: 10.7.0.0\r\n" +
+                      error_line("The RPC server is unavailable") +
+                      "Reading position: 10.9.0.0\r\n", output)
+        self.assertTrue(files["DHCP.xml"].endswith(b"\r\n;10.9.0.1;02-00-00-09-00-01\r\n"))
 
 
 if __name__ == "__main__":
