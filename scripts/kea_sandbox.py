@@ -1,19 +1,29 @@
 #!/usr/bin/env python3
-"""A throw-away Kea DHCPv4 server with its control agent on 127.0.0.1.
+"""A throw-away Kea DHCPv4 server on 127.0.0.1, reached the way installations reach theirs.
 
 KeaSandbox writes the configurations and a memfile lease file into a temporary folder, starts
-kea-dhcp4 (no interfaces, lease_cmds hook loaded unless told otherwise, control socket in the
-folder) and kea-ctrl-agent on a free port, waits until the agent answers version-get, and stops
-exactly the two processes it started: on leaving the `with` block, on Ctrl+C, on SIGTERM, and
-(through the kernel's parent-death signal) when this process dies without cleaning up.
+kea-dhcp4 (no interfaces unless told, lease_cmds hook loaded unless told otherwise) and what the
+chosen path needs, waits until the server answers version-get over that path, and stops exactly
+the processes it started: on leaving the `with` block, on Ctrl+C, on SIGTERM, and (through the
+kernel's parent-death signal) when this process dies without cleaning up.
 
-The agent may ask for HTTP basic authentication (`users`, a name-to-password mapping) and serve
-HTTPS with a certificate from a throw-away CA (`tls=make_test_certificates(folder)`); it never asks
-the client for a certificate.
+The paths (`path`):
+  "agent"   kea-ctrl-agent on a free port, in front of kea-dhcp4's UNIX socket (every release)
+  "direct"  kea-dhcp4's own HTTP control socket on a free port (Kea 2.7.2 and later)
+  "unix"    kea-dhcp4's UNIX control socket alone; `server_text` is its absolute path
+An HTTP path may ask for basic authentication (`users`, a name-to-password mapping; each password
+is kept in a file, as the distributions do, see `password_file`) and serve HTTPS with a
+certificate from a throw-away CA (`tls=make_test_certificates(folder)`); it never asks the client
+for a certificate.
+
+The release (`release`): the host's own Kea, or a Debian chroot that scripts/make-kea-chroots
+made (`kea_release("trixie")`: Kea 2.6, `kea_release("sid")`: Kea 3.0). A chroot shares the
+host's network and file system below its root, so its sockets and ports serve the host.
 
 Run as a program it serves sample leases until interrupted:
     python3 scripts/kea_sandbox.py                 # a few dozen leases over five subnets
     python3 scripts/kea_sandbox.py --leases 100000 --subnets 4
+    python3 scripts/kea_sandbox.py --release sid --path unix
     LEASEDUMP_USER=admin LEASEDUMP_PASSWORD=... python3 scripts/kea_sandbox.py --tls --auth
 """
 
@@ -51,6 +61,7 @@ class Subnet:
     id: int
     prefix: str  # "10.1.0.0/24"
     shared_network: Optional[str] = None
+    pool: Optional[str] = None  # "192.0.2.100-192.0.2.199", for clients that ask
 
 
 @dataclass(frozen=True)
@@ -116,11 +127,52 @@ def free_port():
         return probe.getsockname()[1]
 
 
-def lease_cmds_hook():
-    found = sorted(glob.glob("/usr/lib/*/kea/hooks/libdhcp_lease_cmds.so"))
+@dataclass(frozen=True)
+class KeaRelease:
+    name: str  # "host", or the Debian suite of a chroot
+    root: str = "/"  # where its file system starts, as the host sees it
+
+    @property
+    def chrooted(self):
+        return self.root != "/"
+
+    def outside(self, inner_path):
+        """The host's path of a path inside the release."""
+        return os.path.join(self.root, inner_path.lstrip("/")) if self.chrooted else inner_path
+
+    def inside(self, host_path):
+        """The release's path of a host path below its root."""
+        if not self.chrooted:
+            return host_path
+        return "/" + os.path.relpath(host_path, self.root)
+
+
+HOST_RELEASE = KeaRelease("host")
+CHROOT_SUITES = ("trixie", "sid")
+
+
+def chroot_cache():
+    return os.path.join(os.environ.get("LEASEDUMP_CACHE", "/var/cache/leasedump"), "chroots")
+
+
+def kea_release(name):
+    """The release of that name, or None when it cannot run here (a chroot that
+    scripts/make-kea-chroots has not finished, or a user who may not enter it)."""
+    if name == "host":
+        return HOST_RELEASE
+    root = os.path.join(chroot_cache(), name)
+    if os.geteuid() != 0 or not os.path.exists(os.path.join(root, ".leasedump-complete")):
+        return None
+    return KeaRelease(name, root)
+
+
+def lease_cmds_hook(release=HOST_RELEASE):
+    """The hook's path inside the release."""
+    found = sorted(glob.glob(release.outside("/usr/lib/*/kea/hooks/libdhcp_lease_cmds.so")))
     if not found:
-        raise RuntimeError("libdhcp_lease_cmds.so not found: install kea-common")
-    return found[0]
+        raise RuntimeError(f"libdhcp_lease_cmds.so not found in the {release.name} release: "
+                           "install kea-common")
+    return release.inside(found[0])
 
 
 def apparmor_confines(program):
@@ -139,9 +191,12 @@ def apparmor_confines(program):
         return True
 
 
-def kea_program(name, folder):
-    """The packaged AppArmor profiles confine /usr/sbin/kea-* to /etc/kea, /run/kea and
-    /var/lib/kea; a copy in the sandbox folder is not attached to them and may use the folder."""
+def kea_program(name, folder, release=HOST_RELEASE):
+    """The program's path inside the release. The packaged AppArmor profiles confine
+    /usr/sbin/kea-* to /etc/kea, /run/kea and /var/lib/kea; a copy in the sandbox folder is not
+    attached to them and may use the folder (a chroot's programs have other paths anyway)."""
+    if release.chrooted:
+        return f"/usr/sbin/{name}"
     installed = shutil.which(name, path="/usr/sbin:/usr/local/sbin:" + os.environ.get("PATH", ""))
     if installed is None:
         raise RuntimeError(f"{name} not found: install kea-dhcp4-server and kea-ctrl-agent")
@@ -158,21 +213,63 @@ def _die_with_parent():
     ctypes.CDLL(None, use_errno=True).prctl(PR_SET_PDEATHSIG, signal.SIGTERM)
 
 
+def _child_setup(root):
+    def setup():
+        _die_with_parent()
+        if root != "/":
+            os.chroot(root)
+            os.chdir("/")
+    return setup
+
+
 def _raise_system_exit(signum, _frame):
     raise SystemExit(128 + signum)
 
 
+def unix_command(socket_path, request, timeout=30):
+    """One request over a Kea UNIX control socket; the decoded answer."""
+    with socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as connection:
+        connection.settimeout(timeout)
+        connection.connect(socket_path)
+        connection.sendall(json.dumps(request).encode())
+        received = bytearray()
+        while True:
+            chunk = connection.recv(1 << 20)
+            if chunk:
+                received += chunk
+            if not chunk or received.rstrip().endswith(b"}"):
+                try:
+                    return json.loads(received)
+                except ValueError:
+                    if not chunk:
+                        raise
+
+
+PATHS = ("agent", "direct", "unix")
+
+
 class KeaSandbox:
-    """with KeaSandbox(subnets, leases) as kea: ... kea.server_text is "127.0.0.1:PORT"."""
+    """with KeaSandbox(subnets, leases) as kea: ... kea.server_text is "127.0.0.1:PORT", or the
+    socket's path on the "unix" path."""
 
     def __init__(self, subnets, leases=(), load_lease_cmds=True, lease_file_text_override=None,
-                 users=None, tls=None):
+                 users=None, tls=None, path="agent", release=HOST_RELEASE, socket_path=None,
+                 interfaces=(), namespace=None):
+        if path not in PATHS:
+            raise ValueError(f"path {path!r} is none of {PATHS}")
+        if (users or tls) and path == "unix":
+            raise ValueError("the UNIX socket has neither authentication nor TLS")
         self.subnets = list(subnets)
         self.leases = list(leases)
         self.load_lease_cmds = load_lease_cmds
         self.lease_file_override = lease_file_text_override
         self.users = dict(users or {})
         self.tls = tls
+        self.path = path
+        self.release = release
+        self.interfaces = list(interfaces)
+        self.namespace = namespace  # a network namespace for kea-dhcp4 alone
+        self._socket_path = socket_path  # the host's path; the sandbox folder unless given
         self.folder = None
         self.port = None
         self._processes = []
@@ -181,12 +278,22 @@ class KeaSandbox:
 
     @property
     def server_text(self):
-        return f"127.0.0.1:{self.port}"
+        return self.socket_path if self.path == "unix" else f"127.0.0.1:{self.port}"
 
     @property
     def url(self):
         scheme = "https" if self.tls else "http"
         return f"{scheme}://127.0.0.1:{self.port}/"
+
+    @property
+    def socket_path(self):
+        """The host's path of kea-dhcp4's UNIX control socket."""
+        return self._socket_path or self._path("kea4.sock")
+
+    @property
+    def password_file(self):
+        """The file holding the first user's password, as the distributions keep it."""
+        return self._password_file(next(iter(self.users))) if self.users else None
 
     def __enter__(self):
         self.start()
@@ -198,11 +305,13 @@ class KeaSandbox:
     def start(self):
         self._catch_sigterm()
         try:
-            self.folder = tempfile.mkdtemp(prefix="leasedump-kea-")
+            self._make_folder()
             self._write_lease_file()
+            self._write_password_files()
             self.port = free_port()
             self._dhcp4 = self._spawn("kea-dhcp4", self._dhcp4_config())
-            self._spawn("kea-ctrl-agent", self._agent_config())
+            if self.path == "agent":
+                self._spawn("kea-ctrl-agent", self._agent_config())
             self._wait_until_ready()
         except BaseException:
             self.stop()
@@ -225,6 +334,8 @@ class KeaSandbox:
         if self.folder is not None:
             shutil.rmtree(self.folder, ignore_errors=True)
             self.folder = None
+        if self._socket_path and os.path.exists(self._socket_path):
+            os.unlink(self._socket_path)
         self._restore_sigterm()
 
     def stop_dhcp4(self):
@@ -234,11 +345,20 @@ class KeaSandbox:
             self._dhcp4.wait(timeout=STOP_TIMEOUT_SECONDS)
 
     def command(self, command, arguments=None, timeout=30):
-        """Sends one command through the agent, as its first user when it asks for one and
+        """Sends one command over the sandbox's path, as its first user when it asks for one and
         trusting the sandbox's CA; returns the decoded answer list."""
-        request = {"command": command, "service": ["dhcp4"]}
+        request = {"command": command}
+        if self.path == "agent":
+            request["service"] = ["dhcp4"]
         if arguments is not None:
             request["arguments"] = arguments
+        if self.path == "unix":
+            answer = unix_command(self.socket_path, request, timeout)
+        else:
+            answer = self._http_command(request, timeout)
+        return answer if isinstance(answer, list) else [answer]
+
+    def _http_command(self, request, timeout):
         headers = {"Content-Type": "application/json"}
         if self.users:
             user, password = next(iter(self.users.items()))
@@ -268,8 +388,22 @@ class KeaSandbox:
             signal.signal(signal.SIGTERM, self._previous_sigterm)
             self._previous_sigterm = None
 
+    def _make_folder(self):
+        # Inside a chroot the folder must be below its root. Kea 3 wants its socket folder
+        # closed to others.
+        parent = self.release.outside("/tmp") if self.release.chrooted else None
+        self.folder = tempfile.mkdtemp(prefix="leasedump-kea-", dir=parent)
+        os.chmod(self.folder, 0o750)
+
     def _path(self, name):
         return os.path.join(self.folder, name)
+
+    def _inner(self, name):
+        """A file of the sandbox folder as Kea sees it."""
+        return self.release.inside(self._path(name))
+
+    def _password_file(self, user):
+        return self._path(f"{user}-password")
 
     def _write_lease_file(self):
         text = self.lease_file_override
@@ -278,61 +412,101 @@ class KeaSandbox:
         with open(self._path("leases4.csv"), "w", encoding="utf-8") as lease_file:
             lease_file.write(text)
 
+    def _write_password_files(self):
+        for user, password in self.users.items():
+            with open(self._password_file(user), "w") as password_file:
+                password_file.write(password)
+
     def _logger(self, name):
         return [{"name": name, "severity": "INFO",
-                 "output_options": [{"output": self._path(name + ".log")}]}]
+                 "output_options": [{"output": self._inner(name + ".log")}]}]
+
+    def _http_settings(self):
+        """Authentication and TLS of an HTTP listener, the agent's or kea-dhcp4's own."""
+        settings = {}
+        if self.users:
+            settings["authentication"] = {
+                "type": "basic", "realm": "leasedump-sandbox", "directory": self._inner(""),
+                "clients": [{"user": u, "password-file": os.path.basename(self._password_file(u))}
+                            for u in self.users]}
+        if self.tls:
+            settings.update({"trust-anchor": self._visible(self.tls.ca),
+                             "cert-file": self._visible(self.tls.cert),
+                             "key-file": self._visible(self.tls.key), "cert-required": False})
+        return settings
+
+    def _visible(self, host_file):
+        """The path under which Kea sees a file of the host (copied into the folder when the
+        release is a chroot that does not hold it)."""
+        if not self.release.chrooted or host_file.startswith(self.release.root + "/"):
+            return self.release.inside(host_file)
+        copy = self._path(os.path.basename(host_file))
+        shutil.copyfile(host_file, copy)
+        return self.release.inside(copy)
+
+    def _unix_socket(self):
+        return {"socket-type": "unix", "socket-name": self.release.inside(self.socket_path)}
 
     def _dhcp4_config(self):
-        plain = [{"id": s.id, "subnet": s.prefix} for s in self.subnets if not s.shared_network]
+        plain = [s for s in self.subnets if not s.shared_network]
         networks = {}
         for s in self.subnets:
             if s.shared_network:
-                networks.setdefault(s.shared_network, []).append({"id": s.id, "subnet": s.prefix})
+                networks.setdefault(s.shared_network, []).append(s)
         config = {
-            "interfaces-config": {"interfaces": []},
-            "control-socket": {"socket-type": "unix", "socket-name": self._path("kea4.sock")},
-            "lease-database": {"type": "memfile", "name": self._path("leases4.csv"),
+            "interfaces-config": {"interfaces": self.interfaces},
+            "lease-database": {"type": "memfile", "name": self._inner("leases4.csv"),
                                "lfc-interval": 0},
             "valid-lifetime": VALID_LIFETIME,
-            "subnet4": plain,
-            "shared-networks": [{"name": n, "subnet4": s} for n, s in networks.items()],
+            "subnet4": [subnet_config(s) for s in plain],
+            "shared-networks": [{"name": n, "subnet4": [subnet_config(s) for s in members]}
+                                for n, members in networks.items()],
             "loggers": self._logger("kea-dhcp4"),
         }
+        if self.path == "direct":
+            http = {"socket-type": "https" if self.tls else "http",
+                    "socket-address": "127.0.0.1", "socket-port": self.port}
+            config["control-sockets"] = [self._unix_socket(), dict(http, **self._http_settings())]
+        else:
+            config["control-socket"] = self._unix_socket()
         if self.load_lease_cmds:
-            config["hooks-libraries"] = [{"library": lease_cmds_hook()}]
+            config["hooks-libraries"] = [{"library": lease_cmds_hook(self.release)}]
         return {"Dhcp4": config}
 
     def _agent_config(self):
         config = {
             "http-host": "127.0.0.1",
             "http-port": self.port,
-            "control-sockets": {"dhcp4": {"socket-type": "unix",
-                                          "socket-name": self._path("kea4.sock")}},
+            "control-sockets": {"dhcp4": self._unix_socket()},
             "loggers": self._logger("kea-ctrl-agent"),
         }
-        if self.users:
-            config["authentication"] = {
-                "type": "basic", "realm": "leasedump-sandbox",
-                "clients": [{"user": u, "password": p} for u, p in self.users.items()]}
-        if self.tls:
-            config.update({"trust-anchor": self.tls.ca, "cert-file": self.tls.cert,
-                           "key-file": self.tls.key, "cert-required": False})
+        config.update(self._http_settings())
         return {"Control-agent": config}
+
+    def _environment(self):
+        # Kea's defaults (/run/kea, /var/lib/kea, /var/log/kea) may not exist, and Kea refuses
+        # to start while a PID file there names a live process. Kea 3 accepts
+        # socket, lease and log files only in folders that these variables may move.
+        inner = self._inner("")
+        socket_folder = self.release.inside(os.path.dirname(self.socket_path))
+        return dict(os.environ, KEA_PIDFILE_DIR=inner, KEA_LOCKFILE_DIR=inner,
+                    KEA_CONTROL_SOCKET_DIR=socket_folder, KEA_DHCP_DATA_DIR=inner,
+                    KEA_LOG_FILE_DIR=inner)
 
     def _spawn(self, name, config):
         config_path = self._path(name + ".json")
         with open(config_path, "w") as config_file:
             json.dump(config, config_file, indent=1)
-        # Kea's defaults (/run/kea) may not exist, and Kea refuses to start while a PID file there
-        # names a live process.
-        environment = dict(os.environ, KEA_PIDFILE_DIR=self.folder, KEA_LOCKFILE_DIR=self.folder)
+        command = [kea_program(name, self.folder, self.release), "-c", self.release.inside(
+            config_path)]
+        if self.namespace and name == "kea-dhcp4":
+            command = ["ip", "netns", "exec", self.namespace, *command]
         with open(self._path(name + ".out"), "w") as output:
             process = subprocess.Popen(
-                [kea_program(name, self.folder), "-c", config_path],
-                stdin=subprocess.DEVNULL, stdout=output, stderr=subprocess.STDOUT,
-                env=environment, cwd=self.folder,
+                command, stdin=subprocess.DEVNULL, stdout=output, stderr=subprocess.STDOUT,
+                env=self._environment(), cwd=self.folder,
                 # Its own session: a Ctrl+C at the terminal reaches us, and we stop it.
-                start_new_session=True, preexec_fn=_die_with_parent)
+                start_new_session=True, preexec_fn=_child_setup(self.release.root))
         self._processes.append(process)
         return process
 
@@ -349,6 +523,13 @@ class KeaSandbox:
                 pass
             time.sleep(0.1)
         raise RuntimeError(f"Kea did not answer within {READY_TIMEOUT_SECONDS} s:\n{self.log_tail()}")
+
+
+def subnet_config(subnet):
+    config = {"id": subnet.id, "subnet": subnet.prefix}
+    if subnet.pool:
+        config["pools"] = [{"pool": subnet.pool}]
+    return config
 
 
 def sample_network():
@@ -396,29 +577,39 @@ def main():
     parser.add_argument("--leases", type=int, default=0,
                         help="generate this many leases instead of the sample")
     parser.add_argument("--subnets", type=int, default=4, help="subnets of the generated leases")
+    parser.add_argument("--release", default="host", choices=("host", *CHROOT_SUITES),
+                        help="the host's Kea, or the one of a chroot of scripts/make-kea-chroots")
+    parser.add_argument("--path", default="agent", choices=PATHS,
+                        help="kea-ctrl-agent, kea-dhcp4's own HTTP socket, or its UNIX socket")
     parser.add_argument("--tls", action="store_true",
                         help="serve HTTPS with a certificate from a throw-away CA")
     parser.add_argument("--auth", action="store_true",
-                        help="ask for the user and password of LEASEDUMP_USER and "
-                             "LEASEDUMP_PASSWORD (never given on the command line)")
+                        help="ask for the user of LEASEDUMP_USER and the password of "
+                             "LEASEDUMP_PASSWORD or LEASEDUMP_PASSWORD_FILE (never given on the "
+                             "command line)")
     options = parser.parse_args()
+    release = kea_release(options.release)
+    if release is None:
+        parser.error(f"the {options.release} release needs root and scripts/make-kea-chroots")
     if options.leases > 0:
         subnets, leases = generated_network(options.leases, max(1, options.subnets))
     else:
         subnets, leases = sample_network()
     users = None
     if options.auth:
-        user, password = os.environ.get("LEASEDUMP_USER"), os.environ.get("LEASEDUMP_PASSWORD")
-        if not user or not password:
-            parser.error("--auth needs LEASEDUMP_USER and LEASEDUMP_PASSWORD in the environment")
-        users = {user: password}
+        users = {os.environ.get("LEASEDUMP_USER", ""): password_from_environment()}
+        if not all(users) or not all(users.values()):
+            parser.error("--auth needs LEASEDUMP_USER and LEASEDUMP_PASSWORD or "
+                         "LEASEDUMP_PASSWORD_FILE in the environment")
     try:
         with tempfile.TemporaryDirectory(prefix="leasedump-ca-") as certificates:
             tls = make_test_certificates(certificates) if options.tls else None
-            with KeaSandbox(subnets, leases, users=users, tls=tls) as kea:
+            with KeaSandbox(subnets, leases, users=users, tls=tls, path=options.path,
+                            release=release) as kea:
                 server = kea.url if tls else kea.server_text
-                print(f"Kea is serving {len(leases)} leases at {server}; Ctrl+C stops it.",
-                      flush=True)
+                version = kea.command("version-get")[0].get("text", "")
+                print(f"Kea {version} is serving {len(leases)} leases at {server}; "
+                      "Ctrl+C stops it.", flush=True)
                 if tls:
                     print(f"Its CA: LEASEDUMP_CA_FILE={tls.ca}", flush=True)
                 while True:
@@ -426,6 +617,16 @@ def main():
     except KeyboardInterrupt:
         pass
     return 0
+
+
+def password_from_environment():
+    if os.environ.get("LEASEDUMP_PASSWORD"):
+        return os.environ["LEASEDUMP_PASSWORD"]
+    if os.environ.get("LEASEDUMP_PASSWORD_FILE"):
+        with open(os.environ["LEASEDUMP_PASSWORD_FILE"]) as password_file:
+            return password_file.read().rstrip("\n")
+    return ""
+
 
 if __name__ == "__main__":
     sys.exit(main())

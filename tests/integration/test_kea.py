@@ -1,4 +1,6 @@
-"""leasedump against a real Kea server: kea-dhcp4 and kea-ctrl-agent on 127.0.0.1."""
+"""leasedump against real Kea servers: the host's release and those of the chroots that
+scripts/make-kea-chroots makes, through the agent, kea-dhcp4's own HTTP socket and its UNIX
+socket."""
 
 import json
 import os
@@ -9,13 +11,14 @@ import unittest
 
 sys.path.insert(0, os.path.join(os.environ["LEASEDUMP_SOURCE_DIR"], "scripts"))
 from kea_sandbox import (FAR_FUTURE_EXPIRY, KeaSandbox, Lease, Subnet, free_port,  # noqa: E402
-                         make_test_certificates)
+                         kea_release, make_test_certificates)
 from program_runs import (console_lines, error_line, probe_api, run_leasedump,  # noqa: E402
                           save_with_leasedump)
 from scripted_server import ScriptedServer, http  # noqa: E402
 
 sys.path.insert(0, os.path.join(os.environ["LEASEDUMP_SOURCE_DIR"], "tests", "support"))
 from result_files import records_of_xml, rows_of_text  # noqa: E402
+from served_leases import assert_saved_as_served  # noqa: E402
 
 # Two plain subnets, two in a shared network, one without leases. config-get lists the plain
 # ones first, so that is the order of enumeration.
@@ -280,6 +283,77 @@ class SecuredAgent(unittest.TestCase):
         output, files = self.save(self.kea.server_text, LEASEDUMP_USER="admin",
                                   LEASEDUMP_PASSWORD=PASSWORD)
         self.assert_refused(output, files, "The RPC server is unavailable")
+
+
+# (release, path, basic authentication with the password in a file, TLS). The agent is how
+# Debian 12 and 13 ship Kea; kea-dhcp4's own HTTP socket is how Kea 3 is reached without it.
+RELEASE_PATHS = [
+    ("host", "agent", False, False),
+    ("host", "unix", False, False),
+    ("trixie", "agent", True, False),
+    ("trixie", "unix", False, False),
+    ("sid", "agent", True, False),
+    ("sid", "direct", True, False),
+    ("sid", "direct", True, True),
+    ("sid", "unix", False, False),
+]
+DISTRIBUTION_USER = "kea-api"
+
+
+class KeaReleases(unittest.TestCase):
+    """Each release and path serves the fixtures; the files hold what the server returns."""
+
+    def setUp(self):
+        self.certificates = tempfile.TemporaryDirectory()
+        self.addCleanup(self.certificates.cleanup)
+
+    def sandbox(self, release_name, path, authenticated, tls, **options):
+        release = kea_release(release_name)
+        if release is None:
+            self.skipTest(f"Kea of {release_name} needs root and the chroot that "
+                          "scripts/make-kea-chroots makes")
+        return KeaSandbox(SUBNETS, [lease for lease, _ in FIXTURES], path=path, release=release,
+                          users={DISTRIBUTION_USER: PASSWORD} if authenticated else None,
+                          tls=make_test_certificates(self.certificates.name) if tls else None,
+                          **options)
+
+    def assert_saves_what_is_served(self, kea, server_text, environment):
+        output, xml = save_with_leasedump(server_text, environment=environment)
+        _, text = save_with_leasedump(server_text, ["/text"], environment=environment)
+        self.assertNotIn("Error:", output)
+        served = assert_saved_as_served(self, kea, xml["DHCP.xml"], text["DHCP.xml"])
+        self.assertEqual(len(served), len(FIXTURES))
+        self.assertIn(f"Queried {len(served)} entries from server {server_text}.",
+                      console_lines(output))
+
+    def test_each_release_and_path_saves_what_the_server_holds(self):
+        for release_name, path, authenticated, tls in RELEASE_PATHS:
+            with self.subTest(release=release_name, path=path, auth=authenticated, tls=tls), \
+                    self.sandbox(release_name, path, authenticated, tls) as kea:
+                server_text = kea.url if tls else kea.server_text
+                environment = {"LEASEDUMP_CA_FILE": kea.tls.ca} if tls else {}
+                if authenticated:
+                    output, files = save_with_leasedump(server_text, environment=environment)
+                    self.assertIn("Error: Access is denied", console_lines(output))
+                    self.assertEqual(records_of_xml(files.get("DHCP.xml", b"<addrlist "
+                                                              b'version="4"/>')), [])
+                    environment.update(LEASEDUMP_USER=DISTRIBUTION_USER,
+                                       LEASEDUMP_PASSWORD_FILE=kea.password_file)
+                self.assert_saves_what_is_served(kea, server_text, environment)
+
+    def test_default_server_finds_the_local_socket(self):
+        socket_path = "/run/kea/kea4-ctrl-socket"
+        if os.path.lexists(socket_path):
+            self.skipTest(f"{socket_path} exists on this machine; the test will not touch it")
+        made_folder = not os.path.exists(os.path.dirname(socket_path))
+        try:
+            os.makedirs(os.path.dirname(socket_path), mode=0o750, exist_ok=True)
+        except PermissionError as error:
+            self.skipTest(f"cannot make {os.path.dirname(socket_path)}: {error}")
+        if made_folder:
+            self.addCleanup(os.rmdir, os.path.dirname(socket_path))
+        with self.sandbox("host", "unix", False, False, socket_path=socket_path) as kea:
+            self.assert_saves_what_is_served(kea, "127.0.0.1", {})
 
 
 class LargeSubnets(unittest.TestCase):

@@ -1,0 +1,46 @@
+"""What a Kea server says it holds, asked plainly, against what leasedump saved from it."""
+
+from result_files import records_of_text, records_of_xml
+
+
+def repaired_text(text):
+    """Kea escapes each byte of a non-ASCII host name as its own character; leasedump repairs
+    that into UTF-8. A name that is no such byte string stays as it is."""
+    try:
+        return text.encode("latin-1").decode("utf-8")
+    except (UnicodeEncodeError, UnicodeDecodeError):
+        return text
+
+
+def saved_form(lease):
+    """(host name, IP, MAC) as leasedump saves one lease of Kea's answer."""
+    name = repaired_text(lease.get("hostname", ""))
+    if name.endswith("."):
+        name = name[:-1]
+    return name, lease["ip-address"], lease.get("hw-address", "").replace(":", "-").upper()
+
+
+def served_records(kea):
+    """Every lease the server returns over the sandbox's own path, in the order leasedump saves
+    them: subnet by subnet in the order of config-get (plain subnets, then those of shared
+    networks), and within a subnet in the order Kea lists its leases."""
+    config = kea.command("config-get")[0]["arguments"]["Dhcp4"]
+    subnet_ids = [subnet["id"] for subnet in config.get("subnet4", [])] + [
+        subnet["id"] for network in config.get("shared-networks", [])
+        for subnet in network.get("subnet4", [])]
+    records = []
+    for subnet_id in subnet_ids:
+        answer = kea.command("lease4-get-all", {"subnets": [subnet_id]})[0]
+        records += [saved_form(lease) for lease in answer.get("arguments", {}).get("leases", [])]
+    return records
+
+
+def assert_saved_as_served(test, kea, xml_file, text_file):
+    """The XML document and the text file hold exactly the leases the server returns, in the
+    same order; returns them."""
+    served = served_records(kea)
+    test.assertEqual(records_of_xml(xml_file), served)
+    # The text format has no quoting: a semicolon in a host name is one more field.
+    test.assertEqual(records_of_text(text_file),
+                     [tuple(";".join(record).split(";")) for record in served])
+    return served
