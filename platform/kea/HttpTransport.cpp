@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <new>
+#include <utility>
 
 #include "platform/DhcpApi.h"
 #include "platform/kea/ProgressWatch.h"
@@ -155,18 +156,21 @@ void HttpSession::HeaderListRelease::operator()(void* list) const {
   curl_slist_free_all(static_cast<curl_slist*>(list));
 }
 
-HttpSession::HttpSession(const KeaSettings& settings)
-    : curl_(NewCurlHandle()), headers_(NewHeaderList()), timeoutSeconds_(settings.timeoutSeconds) {
+HttpSession::HttpSession(std::string url, const KeaSettings& settings)
+    : curl_(NewCurlHandle()),
+      headers_(NewHeaderList()),
+      url_(std::move(url)),
+      timeoutSeconds_(settings.timeoutSeconds) {
   ApplySettings(static_cast<CURL*>(curl_.get()), static_cast<curl_slist*>(headers_.get()),
                 settings);
 }
 
 HttpSession::~HttpSession() = default;
 
-HttpReply HttpSession::PostJson(const std::string& url, const std::string& body) {
+TransportReply HttpSession::Exchange(const std::string& body) {
   CURL* curl = static_cast<CURL*>(curl_.get());
   Download download(timeoutSeconds_);
-  curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(curl, CURLOPT_URL, url_.c_str());
   curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.c_str());
   curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
   curl_easy_setopt(curl, CURLOPT_WRITEDATA, &download);
@@ -179,7 +183,7 @@ HttpReply HttpSession::PostJson(const std::string& url, const std::string& body)
   if (download.outOfMemory) {
     throw std::bad_alloc();
   }
-  HttpReply reply;
+  TransportReply reply;
   if (code != CURLE_OK) {
     reply.status = download.silent ? dhcp_status::kTimeout : StatusOfTransferFailure(code);
     return reply;

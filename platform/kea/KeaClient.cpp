@@ -3,26 +3,26 @@
 #include <utility>
 
 namespace platform::kea {
-namespace {
 
-// The request body of a command for the dhcp4 service; `arguments` is JSON text or empty.
-std::string KeaCommand(const std::string& command, const std::string& arguments = {}) {
-  std::string request = R"({"command": ")" + command + R"(", "service": ["dhcp4"])";
+KeaClient::KeaClient(std::unique_ptr<KeaTransport> transport) : transport_(std::move(transport)) {}
+
+// The agent forwards a command to the services it names; kea-dhcp4's own HTTP socket takes
+// exactly ["dhcp4"] too (Kea 3.2 refuses anything else), and its UNIX socket takes no service.
+std::string KeaClient::KeaCommand(const std::string& command, const std::string& arguments) const {
+  std::string request = R"({"command": ")" + command + R"(")";
+  if (transport_->NamesService()) {
+    request += R"(, "service": ["dhcp4"])";
+  }
   if (!arguments.empty()) {
     request += R"(, "arguments": )" + arguments;
   }
   return request + "}";
 }
 
-}  // namespace
-
-KeaClient::KeaClient(std::string url, const KeaSettings& settings)
-    : url_(std::move(url)), session_(settings) {}
-
 template <typename Value>
 KeaReply<Value> KeaClient::Exchange(const std::string& request,
                                     KeaReply<Value> (*decode)(const std::string& body)) {
-  HttpReply reply = session_.PostJson(url_, request);
+  TransportReply reply = transport_->Exchange(request);
   if (reply.status != dhcp_status::kSuccess) {
     return KeaReply<Value>{reply.status, {}};
   }

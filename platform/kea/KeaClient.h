@@ -1,22 +1,21 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "platform/kea/HttpTransport.h"
 #include "platform/kea/KeaReply.h"
+#include "platform/kea/KeaTransport.h"
 
 namespace platform::kea {
 
 // The commands of Kea's control API that the DHCP API needs, sent to the dhcp4 service
-// behind one control endpoint over one connection.
+// over one transport.
 class KeaClient {
  public:
-  KeaClient(std::string url, const KeaSettings& settings);
-
-  const std::string& Url() const { return url_; }
+  explicit KeaClient(std::unique_ptr<KeaTransport> transport);
 
   KeaReply<KeaVersion> GetVersion();
   KeaReply<std::vector<KeaSubnet>> GetSubnets();
@@ -30,8 +29,10 @@ class KeaClient {
   KeaReply<Value> Exchange(const std::string& request,
                            KeaReply<Value> (*decode)(const std::string& body));
 
-  std::string url_;
-  HttpSession session_;
+  // The request text of a command; `arguments` is JSON text or empty.
+  std::string KeaCommand(const std::string& command, const std::string& arguments = {}) const;
+
+  std::unique_ptr<KeaTransport> transport_;
 };
 
 }  // namespace platform::kea

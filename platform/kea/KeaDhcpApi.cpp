@@ -9,6 +9,7 @@
 
 #include "platform/DhcpApi.h"
 #include "platform/TextEncoding.h"
+#include "platform/kea/ControlTransport.h"
 #include "platform/kea/DhcpBlocks.h"
 #include "platform/kea/KeaClient.h"
 #include "platform/kea/KeaEndpoint.h"
@@ -27,14 +28,18 @@ using platform::kea::SubnetScope;
 // slower than one lease4-get-all per subnet (bench/README.md has the measurement).
 constexpr std::uint32_t kLeasePageLimit = 1000;
 
-// The server that the calls name, its connection, and the subnets its last enumeration
-// reported: a client enumeration names its subnet by network address, Kea by id, and Kea may
-// hold several subnets at one network address.
+using platform::kea::ControlEndpoint;
+
+// The server that the calls name, its transport (chosen once, at the first call), and the
+// subnets its last enumeration reported: a client enumeration names its subnet by network
+// address, Kea by id, and Kea may hold several subnets at one network address.
 class ServerSession {
  public:
-  explicit ServerSession(std::string url)
-      : client_(std::move(url), platform::kea::ReadKeaSettings()) {}
+  explicit ServerSession(ControlEndpoint endpoint)
+      : endpoint_(std::move(endpoint)),
+        client_(platform::kea::OpenControlTransport(endpoint_, platform::kea::ReadKeaSettings())) {}
 
+  const ControlEndpoint& Endpoint() const { return endpoint_; }
   KeaClient& Client() { return client_; }
 
   void RememberSubnets(const std::vector<KeaSubnet>& subnets) {
@@ -59,6 +64,7 @@ class ServerSession {
   }
 
  private:
+  ControlEndpoint endpoint_;
   KeaClient client_;
   std::map<DHCP_IP_ADDRESS, SubnetScope> scopes_;
   std::vector<DHCP_IP_ADDRESS> addresses_;
@@ -68,14 +74,14 @@ class ServerSession {
 // subnets stay; null when the text names no endpoint.
 ServerSession* SessionOf(const char16_t* server) {
   static std::unique_ptr<ServerSession> current;
-  std::optional<std::string> url =
-      platform::kea::ControlEndpointUrl(server != nullptr ? platform::NarrowFromWide(server) : "");
-  if (!url) {
+  std::optional<ControlEndpoint> endpoint =
+      platform::kea::ControlEndpointOf(server != nullptr ? platform::NarrowFromWide(server) : "");
+  if (!endpoint) {
     return nullptr;
   }
-  if (!current || current->Client().Url() != *url) {
+  if (!current || current->Endpoint() != *endpoint) {
     current.reset();
-    current = std::make_unique<ServerSession>(*url);
+    current = std::make_unique<ServerSession>(*std::move(endpoint));
   }
   return current.get();
 }

@@ -106,4 +106,18 @@ std::optional<std::string> ControlEndpointUrl(std::string_view server) {
   return UrlOf(host, port);
 }
 
+std::optional<ControlEndpoint> ControlEndpointOf(std::string_view server,
+                                                 std::string_view localSocket) {
+  if (!server.empty() && server.front() == '/') {
+    return ControlEndpoint{std::string(server), {}};
+  }
+  std::optional<std::string> url = ControlEndpointUrl(server);
+  if (!url) {
+    return std::nullopt;
+  }
+  bool localDefault =
+      server == "127.0.0.1" || (server.size() == 9 && StartsWithNoCase(server, "localhost"));
+  return ControlEndpoint{localDefault ? std::string(localSocket) : std::string(), *std::move(url)};
+}
+
 }  // namespace platform::kea

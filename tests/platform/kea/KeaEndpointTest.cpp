@@ -53,5 +53,38 @@ TEST(KeaEndpoint, InternationalNamesPassToTheResolver) {
             "http://d\xC3\xBCsseldorf:9000/");
 }
 
+// (server text, UNIX socket, URL): which way each kind of text goes.
+TEST(KeaEndpoint, EachKindOfTextNamesItsEndpoint) {
+  const std::string_view local = "/tmp/test/kea4.sock";
+  const struct {
+    const char* server;
+    const char* socketPath;
+    const char* url;
+  } rows[] = {
+      {"/run/kea/kea4-ctrl-socket", "/run/kea/kea4-ctrl-socket", ""},
+      {"/tmp/a b/kea.sock", "/tmp/a b/kea.sock", ""},
+      {"127.0.0.1", "/tmp/test/kea4.sock", "http://127.0.0.1:8000/"},
+      {"localhost", "/tmp/test/kea4.sock", "http://localhost:8000/"},
+      {"LocalHost", "/tmp/test/kea4.sock", "http://LocalHost:8000/"},
+      // A port, a URL or another host is HTTP exactly as typed.
+      {"127.0.0.1:8000", "", "http://127.0.0.1:8000/"},
+      {"localhost:8000", "", "http://localhost:8000/"},
+      {"http://127.0.0.1:8000/", "", "http://127.0.0.1:8000/"},
+      {"127.0.0.2", "", "http://127.0.0.2:8000/"},
+      {"::1", "", "http://[::1]:8000/"},
+      {"localhost.example", "", "http://localhost.example:8000/"},
+  };
+  for (const auto& row : rows) {
+    std::optional<ControlEndpoint> endpoint = ControlEndpointOf(row.server, local);
+    ASSERT_TRUE(endpoint.has_value()) << row.server;
+    EXPECT_EQ(endpoint->socketPath, row.socketPath) << row.server;
+    EXPECT_EQ(endpoint->url, row.url) << row.server;
+  }
+  EXPECT_EQ(ControlEndpointOf("127.0.0.1")->socketPath, kLocalControlSocket);
+  for (const char* server : {"", "run/kea/socket", "./kea.sock", "user@kea"}) {
+    EXPECT_EQ(ControlEndpointOf(server, local), std::nullopt) << server;
+  }
+}
+
 }  // namespace
 }  // namespace platform::kea
