@@ -21,8 +21,9 @@ std::string KeaClient::KeaCommand(const std::string& command, const std::string&
 
 template <typename Value>
 KeaReply<Value> KeaClient::Exchange(const std::string& request,
-                                    KeaReply<Value> (*decode)(const std::string& body)) {
-  TransportReply reply = transport_->Exchange(request);
+                                    KeaReply<Value> (*decode)(const std::string& body),
+                                    std::size_t maxReplyBytes) {
+  TransportReply reply = transport_->Exchange(request, maxReplyBytes);
   if (reply.status != dhcp_status::kSuccess) {
     return KeaReply<Value>{reply.status, {}};
   }
@@ -46,7 +47,7 @@ KeaReply<std::vector<KeaLease>> KeaClient::GetLeasePage(std::optional<std::uint3
     arguments.append(R"("start")");
   }
   arguments.append(R"(, "limit": )").append(std::to_string(limit)).append("}");
-  return Exchange(KeaCommand("lease4-get-page", arguments), DecodeLeasesReply);
+  return Exchange(KeaCommand("lease4-get-page", arguments), DecodeLeasesReply, kMaxPageReplyBytes);
 }
 
 }  // namespace platform::kea

@@ -27,7 +27,8 @@ class KeaClient {
  private:
   template <typename Value>
   KeaReply<Value> Exchange(const std::string& request,
-                           KeaReply<Value> (*decode)(const std::string& body));
+                           KeaReply<Value> (*decode)(const std::string& body),
+                           std::size_t maxReplyBytes = kMaxReplyBytes);
 
   // The request text of a command; `arguments` is JSON text or empty.
   std::string KeaCommand(const std::string& command, const std::string& arguments = {}) const;

@@ -9,6 +9,7 @@ from program_runs import error_line, probe_api, run_leasedump, save_with_leasedu
 from scripted_server import CLOSE, SILENT, ScriptedServer, answer, http, page_of
 
 MAX_REPLY_BYTES = 256 << 20
+MAX_PAGE_REPLY_BYTES = 16 << 20
 
 
 class FailedVersionCall(unittest.TestCase):
@@ -296,6 +297,29 @@ class FailedSubnetCalls(unittest.TestCase):
         self.assertIn("Reading position: 192.168.7.0\r\n" + error_line("The data is invalid") +
                       "Reading position: 10.9.0.0\r\n", output)
         self.assertIn(f"Queried 0 entries from server {server.server_text}.", output)
+
+
+class ReplyBounds(unittest.TestCase):
+    def test_a_page_has_a_lower_bound_than_the_configuration(self):
+        padding = "x" * (MAX_PAGE_REPLY_BYTES + 1024)
+
+        def respond(request):
+            if request.command == "config-get":
+                return answer(0, arguments={"Dhcp4": {"comment": padding, "subnet4": [
+                    {"id": 7, "subnet": "192.168.7.0/24"}, {"id": 9, "subnet": "10.9.0.0/16"}]}})
+            if page_from(request) == FROM_BEFORE_SUBNET_7:
+                return answer(0, arguments={"leases": [{"ip-address": "192.168.7.5",
+                                                        "subnet-id": 7, "hostname": padding}]})
+            if page_from(request) == FROM_BEFORE_SUBNET_9:
+                return answer(0, arguments={"leases": [{"ip-address": "10.9.0.1",
+                                                        "subnet-id": 9}]})
+            return kea_like(request)
+        with ScriptedServer(respond) as server:
+            output = run_leasedump(server.server_text)
+        self.assertIn("DHCP Subnet number = 2\r\nReading position: 192.168.7.0\r\n" +
+                      error_line("The data is invalid") + "Reading position: 10.9.0.0\r\n",
+                      output)
+        self.assertIn(f"Queried 1 entries from server {server.server_text}.", output)
 
 
 class ServerGoneBetweenPages(unittest.TestCase):
