@@ -13,6 +13,7 @@ namespace dialogue {
 namespace {
 
 constexpr const char* kDefaultServer = "127.0.0.1";
+constexpr int kExitAfterErrors = 2;
 
 void WriteIntroduction() {
   lease::WriteConsoleLine("");
@@ -32,7 +33,7 @@ std::string Ask(const std::string& promptStart, const std::string& defaultValue)
 
 }  // namespace
 
-void RunDialogue() {
+int RunDialogue() {
   WriteIntroduction();
   const std::string server = Ask("Enter DHCP server address", kDefaultServer);
   const std::string fileName =
@@ -50,6 +51,7 @@ void RunDialogue() {
   }
   platform::StopSockets();
   lease::WaitForKey();
+  return lease::ErrorLinesWritten() > 0 ? kExitAfterErrors : 0;
 }
 
 }  // namespace dialogue

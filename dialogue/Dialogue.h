@@ -2,7 +2,9 @@
 
 namespace dialogue {
 
-// The whole run on the console, from the banner to the key wait.
-void RunDialogue();
+// The whole run on the console, from the banner to the key wait. Gives the exit status: 0 for a
+// clean run, 2 when an error line was written (the query failed somewhere, or the file could not
+// be saved), so that a script does not take an old file for today's.
+int RunDialogue();
 
 }  // namespace dialogue

@@ -5,12 +5,12 @@
 #include "platform/Process.h"
 #include "runtime/Exception.h"
 
-// Nothing else catches a failure: one that escapes ends the run with a report and status 1.
+// Nothing else catches a failure: one that escapes ends the run with a report and status 1. A run
+// that ends normally gives 0, or 2 when it wrote an error line.
 int main(int argc, char** argv) {
   platform::PrepareProcess(argc, argv);
   try {
-    dialogue::RunDialogue();
-    return 0;
+    return dialogue::RunDialogue();
   } catch (const runtime::Exception& failure) {
     dialogue::ReportEscapedFailure(failure);
   } catch (const std::bad_alloc&) {

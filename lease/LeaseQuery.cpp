@@ -10,15 +10,15 @@
 namespace lease {
 namespace {
 
-void WriteErrorLine(std::uint32_t status) {
-  WriteConsoleLine("\r\nError: " + SystemErrorText(status));
+void WriteStatusLine(std::uint32_t status) {
+  WriteErrorLine("Error: " + SystemErrorText(status));
 }
 
 // 259 only says that there is nothing (more) to enumerate; a server with no subnets or a subnet
 // with no clients answers so, and neither is an error.
 void ReportEnumerationEnd(std::uint32_t status) {
   if (status != dhcp_status::kNoMoreItems) {
-    WriteErrorLine(status);
+    WriteStatusLine(status);
   }
 }
 
@@ -38,27 +38,25 @@ _DHCPUnit RecordOf(const DHCP_CLIENT_INFO& client) {
   return unit;
 }
 
-std::uint32_t AppendClients(const DHCP_CLIENT_INFO_ARRAY& clients, LeaseList& leases) {
+void AppendClients(const DHCP_CLIENT_INFO_ARRAY& clients, LeaseList& leases) {
   if (clients.Clients == nullptr) {
-    return 0;
+    return;
   }
-  std::uint32_t appended = 0;
   for (std::uint32_t i = 0; i < clients.NumElements; ++i) {
     if (clients.Clients[i] != nullptr) {
       leases.push_back(RecordOf(*clients.Clients[i]));
-      ++appended;
     }
   }
-  return appended;
 }
 
 // A server caps each answer and signals the rest with 234, so the subnet is read batch after
-// batch until the server says it is complete; a batch that brings nothing cannot move on.
-int ReadSubnetClients(char16_t* server, DHCP_IP_ADDRESS subnet, LeaseList& leases) {
-  WriteConsoleLine("Reading position: " + FormatIpAddress(subnet));
+// batch until the server says it is complete. A 234 that leaves the resume handle where it was
+// would bring the same batch for ever: the server's data is not to be trusted. True when the
+// enumeration ended in success.
+bool ReadClientBatches(char16_t* server, DHCP_IP_ADDRESS subnet, LeaseList& leases) {
   DHCP_RESUME_HANDLE resume = 0;
-  int added = 0;
   for (;;) {
+    const DHCP_RESUME_HANDLE asked = resume;
     DHCP_CLIENT_INFO_ARRAY* answer = nullptr;
     std::uint32_t read = 0;
     std::uint32_t total = 0;
@@ -67,14 +65,43 @@ int ReadSubnetClients(char16_t* server, DHCP_IP_ADDRESS subnet, LeaseList& lease
     DhcpClientArrayPtr clients(answer);
     if (status != dhcp_status::kSuccess && status != dhcp_status::kMoreData) {
       ReportEnumerationEnd(status);
-      return added;
+      return status == dhcp_status::kNoMoreItems;
     }
-    std::uint32_t batch = clients ? AppendClients(*clients, leases) : 0;
-    added += static_cast<int>(batch);
-    if (status != dhcp_status::kMoreData || batch == 0) {
-      return added;
+    if (clients) {
+      AppendClients(*clients, leases);
+    }
+    if (status != dhcp_status::kMoreData) {
+      return true;
+    }
+    if (resume == asked) {
+      WriteStatusLine(dhcp_status::kInvalidData);
+      return false;
     }
   }
+}
+
+// A subnet is saved whole or not at all: records of batches read before a failure are taken out
+// again, so that part of a subnet never passes for all of it.
+int ReadSubnetClients(char16_t* server, DHCP_IP_ADDRESS subnet, LeaseList& leases) {
+  WriteConsoleLine("Reading position: " + FormatIpAddress(subnet));
+  const auto before = static_cast<std::ptrdiff_t>(leases.size());
+  if (!ReadClientBatches(server, subnet, leases)) {
+    leases.erase(leases.begin() + before, leases.end());
+    return 0;
+  }
+  return static_cast<int>(static_cast<std::ptrdiff_t>(leases.size()) - before);
+}
+
+int ReadSubnetBatch(char16_t* server, const DHCP_IP_ARRAY& subnets, LeaseList& leases) {
+  auto count = static_cast<std::int32_t>(subnets.NumElements);
+  WriteConsoleLine("DHCP Subnet number = " + std::to_string(count));
+  int added = 0;
+  if (count > 0 && subnets.Elements != nullptr) {
+    for (std::int32_t i = 0; i < count; ++i) {
+      added += ReadSubnetClients(server, subnets.Elements[i], leases);
+    }
+  }
+  return added;
 }
 
 }  // namespace
@@ -87,31 +114,31 @@ int QueryServer(const std::string& server, LeaseList& leases) {
   std::uint32_t minor = 0;
   std::uint32_t status = DhcpGetVersion(serverName, &major, &minor);
   if (status != dhcp_status::kSuccess) {
-    WriteErrorLine(status);
+    WriteStatusLine(status);
     return 0;
   }
 
   int added = 0;
   DHCP_RESUME_HANDLE resume = 0;
   for (;;) {
+    const DHCP_RESUME_HANDLE asked = resume;
     DHCP_IP_ARRAY* answer = nullptr;
     std::uint32_t read = 0;
     std::uint32_t total = 0;
     std::uint32_t batchStatus =
         DhcpEnumSubnets(serverName, &resume, kDhcpPreferredMaximum, &answer, &read, &total);
     DhcpIpArrayPtr subnets(answer);
-    if (!subnets) {
+    if (subnets) {
+      added += ReadSubnetBatch(serverName, *subnets, leases);
+    } else {
       ReportEnumerationEnd(batchStatus);
+    }
+    // After 234 the next batch is read whatever this one held, unless the server did not move.
+    if (batchStatus != dhcp_status::kMoreData) {
       break;
     }
-    auto count = static_cast<std::int32_t>(subnets->NumElements);
-    WriteConsoleLine("DHCP Subnet number = " + std::to_string(count));
-    if (count > 0 && subnets->Elements != nullptr) {
-      for (std::int32_t i = 0; i < count; ++i) {
-        added += ReadSubnetClients(serverName, subnets->Elements[i], leases);
-      }
-    }
-    if (batchStatus != dhcp_status::kMoreData || count <= 0) {
+    if (resume == asked) {
+      WriteStatusLine(dhcp_status::kInvalidData);
       break;
     }
   }

@@ -13,7 +13,7 @@ constexpr std::size_t kBufferSize = 256 * 1024;
 std::optional<ResultFile> ResultFile::Open(const std::string& fileName) {
   std::optional<platform::OutputFile> file = platform::OutputFile::Create(fileName);
   if (!file) {
-    WriteConsoleLine("\r\nCannot open file " + fileName + ".");
+    WriteErrorLine("Cannot open file " + fileName + ".");
     return std::nullopt;
   }
   return ResultFile(fileName, std::move(*file));
@@ -58,22 +58,19 @@ void ResultFile::Flush() {
   buffer_.clear();
 }
 
-// Closes the file and removes it if it is a regular one: an incomplete result is no result.
+// An incomplete result is no result: what was written goes, and the target stays as it was.
 void ResultFile::Discard() {
   if (file_) {
-    bool regular = file_->IsRegularFile();
+    file_->Discard();
     file_.reset();
-    if (regular) {
-      platform::RemoveFile(fileName_);
-    }
   }
 }
 
 bool ResultFile::Finish() {
   Flush();
-  if (failed_ || !file_->Close()) {
+  if (failed_ || !file_->Commit()) {
     Discard();
-    WriteConsoleLine("\r\nCannot write file " + fileName_ + ".");
+    WriteErrorLine("Cannot write file " + fileName_ + ".");
     return false;
   }
   file_.reset();

@@ -4,13 +4,20 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace platform {
 
-// A file created for writing, replacing any existing file of that name. Closed on destruction if
-// the owner did not close it.
+// A result file being written. A regular file, or one that does not exist yet, is written as a
+// new temporary file beside it that takes its place only when every byte is written and the file
+// closed, so that the target is either the whole new file or exactly what it was: a failed save
+// never destroys the last good one. A symbolic link is followed and stays a link. A target that
+// is no regular file (a device, a pipe), or whose folder takes no new file, is written directly.
+// Whatever is not committed is removed again: on a failure, by the destructor, and by an
+// interrupt of the process.
 class OutputFile {
  public:
+  // Nothing when the target can be neither replaced nor written.
   static std::optional<OutputFile> Create(const std::string& path);
 
   OutputFile(OutputFile&& other) noexcept;
@@ -21,22 +28,28 @@ class OutputFile {
 
   // True when every byte was written.
   bool Write(std::string_view bytes);
-  // True when the file was closed without error. Afterwards the object holds no file.
-  bool Close();
-  // Whether the path named a regular file when it was opened (not a device or a pipe).
-  bool IsRegularFile() const { return regular_; }
+  // Closes the file and puts it in the target's place. True when the target now holds every byte
+  // written; otherwise nothing of the new file is left. Afterwards the object holds no file.
+  bool Commit();
+  // Closes the file and removes what was written, unless it was written straight to a device or
+  // a pipe. Afterwards the object holds no file.
+  void Discard();
 
  private:
   // Both platforms' "no file": -1 is an invalid descriptor and INVALID_HANDLE_VALUE.
   static constexpr std::intptr_t kNoFile = -1;
 
-  OutputFile(std::intptr_t handle, bool regular) : handle_(handle), regular_(regular) {}
+  OutputFile(std::intptr_t handle, bool removable, std::string writtenPath,
+             std::string replacedPath)
+      : handle_(handle),
+        removable_(removable),
+        writtenPath_(std::move(writtenPath)),
+        replacedPath_(std::move(replacedPath)) {}
 
   std::intptr_t handle_;
-  bool regular_;
+  bool removable_;            // what is written is a file of its own, to remove if not committed
+  std::string writtenPath_;   // the file the handle writes
+  std::string replacedPath_;  // the target it replaces on Commit; empty when written in place
 };
-
-// Removes a file that was left incomplete; errors are ignored, as there is nothing more to do.
-void RemoveFile(const std::string& path);
 
 }  // namespace platform

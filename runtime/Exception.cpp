@@ -35,6 +35,9 @@ static std::string InOutErrorText(IoErrorKind kind, int errorNumber) {
   if (kind == IoErrorKind::DiskFull) {
     return "Disk full";
   }
+  if (kind == IoErrorKind::LineTooLong) {
+    return "Input line too long";
+  }
   return "I/O error " + std::to_string(errorNumber);
 }
 

@@ -51,7 +51,7 @@ class EAbstractError : public Exception {
 };
 
 // What went wrong with a console read or write, in the terms of the failure texts.
-enum class IoErrorKind { Other, DiskFull };
+enum class IoErrorKind { Other, DiskFull, LineTooLong };
 
 class EInOutError : public Exception {
  public:

@@ -6,6 +6,7 @@
 #include <cerrno>
 
 #include "platform/InputLines.h"
+#include "platform/posix/Interrupts.h"
 
 namespace platform {
 namespace {
@@ -33,29 +34,50 @@ IoStatus WriteAll(int fd, std::string_view bytes) {
   return {};
 }
 
-// Puts the terminal into single-key mode for the life of the object. Signals are off too, so
-// that Ctrl+C counts as a key instead of ending the process with the terminal left raw.
+// A key that sends several bytes (an arrow key) arrives as one burst: what follows the first
+// byte within a tenth of a second belongs to it.
+constexpr cc_t kRestOfKeyTenths = 1;
+constexpr int kLongestKeySequence = 16;
+
+// Puts the terminal into single-key mode for the life of the object, and back also when a signal
+// ends the process meanwhile. Signals from the keyboard are off, so that Ctrl+C counts as a key.
+// The mode goes back with the input flushed, so that nothing of the key is left for the shell.
 class SingleKeyTerminal {
  public:
   SingleKeyTerminal() : active_(::tcgetattr(STDIN_FILENO, &saved_) == 0) {
     if (active_) {
-      termios raw = saved_;
-      raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ISIG);
-      raw.c_cc[VMIN] = 1;
-      raw.c_cc[VTIME] = 0;
-      active_ = ::tcsetattr(STDIN_FILENO, TCSANOW, &raw) == 0;
+      RestoreTerminalOnInterrupt(saved_);
+      active_ = SetMode(1, 0);
     }
   }
   ~SingleKeyTerminal() {
     if (active_) {
-      ::tcsetattr(STDIN_FILENO, TCSANOW, &saved_);
+      ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved_);
     }
+    ForgetTerminalOnInterrupt();
   }
   SingleKeyTerminal(const SingleKeyTerminal&) = delete;
   SingleKeyTerminal& operator=(const SingleKeyTerminal&) = delete;
   bool Active() const { return active_; }
 
+  void DropRestOfKey() {
+    if (!SetMode(0, kRestOfKeyTenths)) {
+      return;
+    }
+    char rest[kLongestKeySequence];
+    for (int i = 0; i<kLongestKeySequence&& ::read(STDIN_FILENO, rest, sizeof rest)> 0; ++i) {
+    }
+  }
+
  private:
+  bool SetMode(cc_t minimum, cc_t tenths) {
+    termios raw = saved_;
+    raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ISIG);
+    raw.c_cc[VMIN] = minimum;
+    raw.c_cc[VTIME] = tenths;
+    return ::tcsetattr(STDIN_FILENO, TCSANOW, &raw) == 0;
+  }
+
   termios saved_{};
   bool active_;
 };
@@ -100,7 +122,11 @@ void WaitForConsoleKey() {
     return;
   }
   char key;
-  while (::read(STDIN_FILENO, &key, 1) < 0 && errno == EINTR) {
+  ssize_t count;
+  while ((count = ::read(STDIN_FILENO, &key, 1)) < 0 && errno == EINTR) {
+  }
+  if (count > 0) {
+    terminal.DropRestOfKey();
   }
 }
 

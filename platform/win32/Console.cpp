@@ -3,8 +3,10 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "platform/InputLines.h"
+#include "platform/win32/ConsoleText.h"
 
 namespace platform {
 namespace {
@@ -12,6 +14,7 @@ namespace {
 // WriteFile takes a 32-bit count; larger texts go in pieces.
 constexpr std::size_t kLargestWrite = 1u << 30;
 constexpr DWORD kKeyRecordsPerRead = 10;
+constexpr std::size_t kConsoleUnitsPerRead = 1024;
 
 IoStatus IoFailure(DWORD error) {
   IoStatus status;
@@ -47,19 +50,57 @@ bool IsEndOfInput(DWORD error) {
   return error == ERROR_BROKEN_PIPE || error == ERROR_HANDLE_EOF || error == ERROR_INVALID_HANDLE;
 }
 
-InputChunk ReadChunk(char* buffer, std::size_t size) {
+InputChunk FailedRead() {
   InputChunk chunk;
-  DWORD count = 0;
-  if (::ReadFile(::GetStdHandle(STD_INPUT_HANDLE), buffer, static_cast<DWORD>(size), &count,
-                 nullptr)) {
-    chunk.count = count;
-    return chunk;
-  }
   DWORD error = ::GetLastError();
   if (!IsEndOfInput(error)) {
     chunk.status = IoFailure(error);
   }
   return chunk;
+}
+
+// Piped or redirected input: the bytes as they are.
+InputChunk ReadBytes(HANDLE input, char* buffer, std::size_t size) {
+  InputChunk chunk;
+  DWORD count = 0;
+  if (!::ReadFile(input, buffer, static_cast<DWORD>(size), &count, nullptr)) {
+    return FailedRead();
+  }
+  chunk.count = count;
+  return chunk;
+}
+
+// Typed at a console: UTF-16, converted as every other text. Every UTF-16 unit gives at most
+// four bytes of any narrow encoding, pairs included. Ctrl+Z at the start of a read ends the
+// input, as the console's byte reads have it.
+InputChunk ReadTyped(HANDLE input, char* buffer, std::size_t size) {
+  static ConsoleTextDecoder decoder;
+  wchar_t units[kConsoleUnitsPerRead];
+  DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(size / 4, kConsoleUnitsPerRead));
+  for (;;) {
+    DWORD count = 0;
+    if (!::ReadConsoleW(input, units, wanted, &count, nullptr)) {
+      return FailedRead();
+    }
+    InputChunk chunk;
+    if (count == 0 || units[0] == 0x1A) {
+      return chunk;
+    }
+    std::string text =
+        decoder.Decode(std::u16string_view(reinterpret_cast<const char16_t*>(units), count));
+    if (!text.empty()) {
+      chunk.count = std::min(text.size(), size);
+      std::memcpy(buffer, text.data(), chunk.count);
+      return chunk;
+    }
+  }
+}
+
+InputChunk ReadChunk(char* buffer, std::size_t size) {
+  HANDLE input = ::GetStdHandle(STD_INPUT_HANDLE);
+  DWORD mode = 0;
+  return ::GetConsoleMode(input, &mode) ? ReadTyped(input, buffer, size)
+                                        : ReadBytes(input, buffer, size);
 }
 
 bool HasKeyEvent(const INPUT_RECORD* records, DWORD count) {

@@ -31,17 +31,26 @@ std::u16string WideFromNarrow(std::string_view narrow) {
   return wide;
 }
 
+// Without best fit: the system would turn a fullwidth ';' or '<' into the ASCII one, a separator
+// or markup that the name never held. A character the code page lacks becomes '?'. Code pages
+// that hold every character (UTF-8 as the ANSI code page) take no such flag.
 std::string NarrowFromWide(std::u16string_view wide) {
   if (wide.empty()) {
     return {};
   }
   int wideCount = CountOf(wide.size());
   const auto* source = reinterpret_cast<const wchar_t*>(wide.data());
+  DWORD flags = WC_NO_BEST_FIT_CHARS;
   int narrowCount =
-      ::WideCharToMultiByte(CP_THREAD_ACP, 0, source, wideCount, nullptr, 0, nullptr, nullptr);
+      ::WideCharToMultiByte(CP_THREAD_ACP, flags, source, wideCount, nullptr, 0, nullptr, nullptr);
+  if (narrowCount == 0 && ::GetLastError() == ERROR_INVALID_FLAGS) {
+    flags = 0;
+    narrowCount = ::WideCharToMultiByte(CP_THREAD_ACP, flags, source, wideCount, nullptr, 0,
+                                        nullptr, nullptr);
+  }
   std::string narrow(static_cast<std::size_t>(narrowCount), '\0');
-  ::WideCharToMultiByte(CP_THREAD_ACP, 0, source, wideCount, narrow.data(), narrowCount, nullptr,
-                        nullptr);
+  ::WideCharToMultiByte(CP_THREAD_ACP, flags, source, wideCount, narrow.data(), narrowCount,
+                        nullptr, nullptr);
   return narrow;
 }
 

@@ -2,10 +2,16 @@
 standard output is compared byte for byte with the expected transcript (banner line aside)."""
 
 import os
+import pty
 import re
+import resource
+import select
+import signal
 import subprocess
 import sys
 import tempfile
+import termios
+import time
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, "support"))
@@ -20,6 +26,7 @@ DESCRIPTION = (
 
 LINUX_ERROR_TEXTS = {
     5: "Access is denied",
+    13: "The data is invalid",
     1722: "The RPC server is unavailable",
 }
 
@@ -46,6 +53,10 @@ class LinuxProgram:
     def file_on_host(self, name, cwd):
         """Where a file name answered at the prompt lands, for a run in `cwd`."""
         return os.path.join(cwd, name)
+
+    def narrow(self, text):
+        """A host name as the program's narrow text holds it."""
+        return text.encode("utf-8")
 
 
 class Run:
@@ -93,10 +104,11 @@ class TranscriptTest(unittest.TestCase):
     def error_line(self, code):
         return ["", "Error: " + self.program.error_text(code)]
 
-    def assertTranscript(self, run, expected_lines):
-        """Every line ends in CR LF; the banner line (None) may say anything."""
+    def assertTranscript(self, run, expected_lines, status=0):
+        """Every line ends in CR LF; the banner line (None) may say anything. A run that wrote an
+        error line ends with status 2."""
         self.assertEqual(run.stderr, b"", "the run wrote to standard error or leaked API blocks")
-        self.assertEqual(run.status, 0)
+        self.assertEqual(run.status, status)
         text = run.stdout.decode("utf-8", "surrogateescape")
         self.assertTrue(text.endswith("\r\n"), repr(text[-40:]))
         lines = text[:-2].split("\r\n")
@@ -131,7 +143,7 @@ class DialogueTranscripts(TranscriptTest):
     def test_failed_version_call(self):
         run = self.run_fake("version 1722\nsubnets 0 10.1.2.0\n", b"\n\n")
         self.assertTranscript(run, self.introduction() + self.error_line(1722) +
-                              self.ending(0, "127.0.0.1"))
+                              self.ending(0, "127.0.0.1"), status=2)
 
     def test_two_subnet_batches_and_a_continued_client_enumeration(self):
         scenario = """
@@ -149,7 +161,39 @@ clients 10.3.0.0 5
             "Reading position: 10.1.2.0",
             "DHCP Subnet number = 1",
             "Reading position: 10.3.0.0",
-        ] + self.error_line(5) + self.ending(2, "dhcp1", self.program.default_file))
+        ] + self.error_line(5) + self.ending(2, "dhcp1", self.program.default_file), status=2)
+
+    def test_enumerations_that_do_not_move_are_stopped(self):
+        scenario = """
+subnets 234 10.1.2.0
+subnets 234 stay 10.2.0.0
+clients 10.1.2.0 0
+lease 10.1.2.10 00:16:3e:00:00:01 whole
+clients 10.2.0.0 234 stay
+lease 10.2.0.5 00:16:3e:00:00:02 again
+"""
+        run = self.run_fake(scenario, b"\nleases.xml\n")
+        self.assertTranscript(run, self.introduction() + [
+            "DHCP Subnet number = 1",
+            "Reading position: 10.1.2.0",
+            "DHCP Subnet number = 1",
+            "Reading position: 10.2.0.0",
+        ] + self.error_line(13) + self.error_line(13) + self.ending(1, "127.0.0.1", "leases.xml"),
+            status=2)
+
+    def test_exit_status_tells_a_clean_run_from_one_with_errors(self):
+        cases = {
+            "clean": (NORMAL_SERVER, b"\nleases.xml\n", 0),
+            "no lease, no error": ("version 0\n", b"\nleases.xml\n", 0),
+            "a failed query": ("version 1722\n", b"\nleases.xml\n", 2),
+            "a failed subnet": ("subnets 0 10.1.2.0\nclients 10.1.2.0 5\n", b"\n\n", 2),
+            "a file that cannot be opened": (NORMAL_SERVER, b"\nmissing/leases.xml\n", 2),
+        }
+        for name, (scenario, answers, status) in cases.items():
+            with self.subTest(name):
+                run = self.run_fake(scenario, answers)
+                self.assertEqual((run.status, run.stderr), (status, b""))
+                self.assertTrue(run.stdout.endswith(b"\r\nPress any key to exit\r\n"))
 
     def test_empty_and_blank_answers_take_the_defaults(self):
         for answers in (b"\n\n", b" \t \n\t\t  \n", b"\r\n\r\n"):
@@ -157,6 +201,10 @@ clients 10.3.0.0 5
                 run = self.run_fake(NORMAL_SERVER, answers)
                 self.assertIn(b"Queried 3 entries from server 127.0.0.1.\r\n", run.stdout)
                 self.assertEqual(run.status, 0)
+
+    def test_a_byte_order_mark_before_the_first_answer_is_skipped(self):
+        run = self.run_fake("version 0\n", b"\xef\xbb\xbf10.0.0.5\r\n\r\n")
+        self.assertTranscript(run, self.introduction() + self.ending(0, "10.0.0.5"))
 
     def test_answers_are_trimmed_before_use(self):
         run = self.run_fake(NORMAL_SERVER, b"  10.0.0.5  \n")
@@ -206,15 +254,16 @@ NORMAL_SERVER_XML = (
 class OutputFiles(TranscriptTest):
     """The file a run leaves behind, chosen by the command line."""
 
-    def save(self, answers, arguments=(), scenario=NORMAL_SERVER, prepare=None, keep=None):
+    def save(self, answers, arguments=(), scenario=NORMAL_SERVER, prepare=None, keep=None,
+             status=0, **options):
         """The run in a scratch directory and what it left there: the files by name, or what
         `keep(directory)` gives."""
         with tempfile.TemporaryDirectory() as directory:
             if prepare:
                 prepare(directory)
-            run = self.run_fake(scenario, answers, arguments, cwd=directory)
+            run = self.run_fake(scenario, answers, arguments, cwd=directory, **options)
             self.assertEqual(run.stderr, b"")
-            self.assertEqual(run.status, 0)
+            self.assertEqual(run.status, status)
             if keep:
                 return run, keep(directory)
             files = {}
@@ -240,6 +289,52 @@ class OutputFiles(TranscriptTest):
                 self.assertEqual(list(files), ["leases.txt"])
                 self.assertEqual(records_of_text(files["leases.txt"]), NORMAL_SERVER_RECORDS)
                 self.assertTrue(files["leases.txt"].endswith(b";10.2.0.5;00-16-3E-00-00-03\r\n"))
+
+    def test_a_host_name_cannot_add_a_record_or_shift_a_column(self):
+        scenario = """
+subnets 0 10.1.2.0
+clients 10.1.2.0 0
+lease 10.1.2.10 00:16:3e:00:00:01 pc1\\u000d\\u000aforged.example;10.9.9.9;AA-BB-CC-DD-EE-FF
+lease 10.1.2.11 00:16:3e:00:00:02 tab\\u0009semi;bell\\u0007
+"""
+        run, files = self.save(b"\nleases.txt\n", ["/text"], scenario=scenario)
+        self.assertEqual(files["leases.txt"], (
+            b"# Name;IP;MAC\r\n"
+            b"pc1??forged.example?10.9.9.9?AA-BB-CC-DD-EE-FF;10.1.2.10;00-16-3E-00-00-01\r\n"
+            b"tab?semi?bell?;10.1.2.11;00-16-3E-00-00-02\r\n"))
+
+    def test_a_look_alike_of_a_separator_stays_what_it_is(self):
+        scenario = """
+subnets 0 10.1.2.0
+clients 10.1.2.0 0
+lease 10.1.2.10 00:16:3e:00:00:01 pc\\uff1b1\\uff1cx
+"""
+        run, files = self.save(b"\nleases.txt\n", ["/text"], scenario=scenario)
+        self.assertEqual(files["leases.txt"], b"# Name;IP;MAC\r\n" + self.program.narrow(
+            "pc\uff1b1\uff1cx") + b";10.1.2.10;00-16-3E-00-00-01\r\n")
+
+    def test_a_subnet_that_fails_halfway_is_not_saved_in_part(self):
+        scenario = """
+subnets 0 10.1.2.0 10.2.0.0
+clients 10.1.2.0 234
+lease 10.1.2.10 00:16:3e:00:00:01 first-half
+clients 10.1.2.0 1722 none
+clients 10.2.0.0 0
+lease 10.2.0.5 00:16:3e:00:00:02 whole
+"""
+        run, files = self.save(b"\nleases.txt\n", ["/text"], scenario=scenario, status=2)
+        self.assertEqual(records_of_text(files["leases.txt"]),
+                         [("whole", "10.2.0.5", "00-16-3E-00-00-02")])
+        self.assertIn(b"\r\n\r\nError: " + self.program.error_text(1722).encode() +
+                      b"\r\nReading position: 10.2.0.0\r\n", run.stdout)
+        self.assertIn(b"\r\nQueried 1 entries from server 127.0.0.1.\r\n", run.stdout)
+
+    def test_what_is_saved_and_shown_is_the_answer_up_to_a_nul_byte(self):
+        run, files = self.save(b"10.0.0.5\0junk\rleases.xml\0.txt\n")
+        self.assertEqual(list(files), ["leases.xml"])
+        self.assertIn(b"\r\nQueried 3 entries from server 10.0.0.5.\r\n", run.stdout)
+        self.assertEqual(run.lines_after_summary(),
+                         ["Query results have been saved to file leases.xml."])
 
     def test_other_arguments_save_nothing_and_say_nothing(self):
         for arguments in (["-text"], ["/text", "x"], ["text"], ["/xml"]):
@@ -274,7 +369,7 @@ class OutputFiles(TranscriptTest):
         for arguments in ((), ("/text",)):
             with self.subTest(arguments=arguments):
                 run, files = self.save(b"\nleases\n", arguments, prepare=directory_with_a_file,
-                                       keep=lambda directory: os.listdir(
+                                       status=2, keep=lambda directory: os.listdir(
                                            os.path.join(directory, "leases")))
                 self.assertEqual(files, ["kept"])
                 self.assertEqual(run.lines_after_summary(), ["", "Cannot open file leases."])
@@ -282,16 +377,33 @@ class OutputFiles(TranscriptTest):
     def test_a_missing_directory_is_reported_and_nothing_else(self):
         for arguments in ((), ("/text",)):
             with self.subTest(arguments=arguments):
-                run, files = self.save(b"\nmissing/leases.xml\n", arguments)
+                run, files = self.save(b"\nmissing/leases.xml\n", arguments, status=2)
                 self.assertEqual(files, {})
                 self.assertEqual(run.lines_after_summary(),
                                  ["", "Cannot open file missing/leases.xml."])
 
+    def test_a_failed_write_keeps_yesterdays_file_and_leaves_nothing_else(self):
+        def old_file(directory):
+            with open(os.path.join(directory, "leases.xml"), "wb") as file:
+                file.write(b"yesterday")
+        for arguments in ((), ("/text",)):
+            with self.subTest(arguments=arguments):
+                run, files = self.save(b"\nleases.xml\n", arguments, prepare=old_file,
+                                       status=2, preexec_fn=small_file_size_limit)
+                self.assertEqual(files, {"leases.xml": b"yesterday"})
+                self.assertEqual(run.lines_after_summary(), ["", "Cannot write file leases.xml."])
+
     def test_a_full_device_is_never_reported_as_saved(self):
         for arguments in ((), ("/text",)):
             with self.subTest(arguments=arguments):
-                run, files = self.save(b"\n/dev/full\n", arguments)
+                run, files = self.save(b"\n/dev/full\n", arguments, status=2)
                 self.assertEqual(run.lines_after_summary(), ["", "Cannot write file /dev/full."])
+
+
+def small_file_size_limit():
+    """Runs in the child before exec: no file may grow beyond 64 bytes, as on a full disk."""
+    signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+    resource.setrlimit(resource.RLIMIT_FSIZE, (64, resource.getrlimit(resource.RLIMIT_FSIZE)[1]))
 
 
 NOBODY = 65534
@@ -307,29 +419,108 @@ def as_nobody():
 class ReadOnlyDirectory(TranscriptTest):
     """Root writes anywhere: as root the program runs as the user nobody."""
 
+    def run_as_nobody(self, directory, answers):
+        os.chmod(directory, 0o755)
+        scenario = os.path.join(directory, "server.scenario")
+        with open(scenario, "w") as file:
+            file.write(NORMAL_SERVER)
+        os.chmod(scenario, 0o644)
+        try:
+            completed = subprocess.run(
+                self.program.fake_command(), input=answers, capture_output=True,
+                env=self.program.environment(scenario), cwd=directory, timeout=60,
+                preexec_fn=as_nobody if os.geteuid() == 0 else None)
+        except (PermissionError, subprocess.SubprocessError) as error:
+            self.skipTest(f"cannot run the program as the unprivileged user nobody: {error}")
+        return Run(completed)
+
     def test_a_read_only_directory_is_reported_and_nothing_is_written(self):
         with tempfile.TemporaryDirectory() as directory:
-            os.chmod(directory, 0o755)
-            scenario = os.path.join(directory, "server.scenario")
-            with open(scenario, "w") as file:
-                file.write(NORMAL_SERVER)
-            os.chmod(scenario, 0o644)
             read_only = os.path.join(directory, "read-only")
             os.mkdir(read_only, 0o555)
-            try:
-                completed = subprocess.run(
-                    self.program.fake_command(), input=b"\nread-only/leases.xml\n",
-                    capture_output=True, env=self.program.environment(scenario), cwd=directory,
-                    timeout=60, preexec_fn=as_nobody if os.geteuid() == 0 else None)
-            except (PermissionError, subprocess.SubprocessError) as error:
-                self.skipTest(f"cannot run the program as the unprivileged user nobody: {error}")
+            run = self.run_as_nobody(directory, b"\nread-only/leases.xml\n")
             if os.geteuid() != 0 and os.access(read_only, os.W_OK):
                 self.skipTest("this user may write into a read-only directory")
-            run = Run(completed)
-            self.assertEqual((run.status, run.stderr), (0, b""))
+            self.assertEqual((run.status, run.stderr), (2, b""))
             self.assertEqual(run.lines_after_summary(),
                              ["", "Cannot open file read-only/leases.xml."])
             self.assertEqual(os.listdir(read_only), [])
+
+    def test_a_read_only_file_is_not_replaced_and_a_writable_one_is_written_in_place(self):
+        with tempfile.TemporaryDirectory() as directory:
+            folder = os.path.join(directory, "folder")
+            os.mkdir(folder, 0o777)
+            os.chmod(folder, 0o777)
+            for name, mode in (("read-only.xml", 0o444), ("writable.xml", 0o666)):
+                with open(os.path.join(folder, name), "wb") as file:
+                    file.write(b"old")
+                os.chmod(os.path.join(folder, name), mode)
+            run = self.run_as_nobody(directory, b"\nfolder/read-only.xml\n")
+            if os.geteuid() != 0:
+                self.skipTest("the files must belong to another user")
+            self.assertEqual(run.lines_after_summary(),
+                             ["", "Cannot open file folder/read-only.xml."])
+            os.chmod(folder, 0o555)
+            run = self.run_as_nobody(directory, b"\nfolder/writable.xml\n")
+            self.assertEqual((run.status, run.stderr), (0, b""))
+            os.chmod(folder, 0o755)
+            with open(os.path.join(folder, "writable.xml"), "rb") as file:
+                self.assertEqual(file.read(), NORMAL_SERVER_XML)
+            with open(os.path.join(folder, "read-only.xml"), "rb") as file:
+                self.assertEqual(file.read(), b"old")
+            self.assertEqual(sorted(os.listdir(folder)), ["read-only.xml", "writable.xml"])
+
+
+class TerminalKeyWait(unittest.TestCase):
+    """The key wait on a real terminal (a pseudo-terminal here): whatever ends it, the terminal is
+    left in the mode it had and with no byte of the key for the shell to read."""
+    program = LinuxProgram()
+
+    def start_and_wait_for_the_key_wait(self, directory):
+        controller, terminal = pty.openpty()
+        self.addCleanup(os.close, controller)
+        self.addCleanup(os.close, terminal)
+        scenario = os.path.join(directory, "server.scenario")
+        with open(scenario, "w") as file:
+            file.write("version 0\n")
+        process = subprocess.Popen(self.program.fake_command(), stdin=terminal,
+                                   stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                   env=self.program.environment(scenario), cwd=directory)
+        self.addCleanup(process.kill)
+        self.addCleanup(process.stdout.close)
+        os.write(controller, b"\n\n")
+        shown = b""
+        while not shown.endswith(b"Press any key to exit\r\n"):
+            ready, _, _ = select.select([process.stdout], [], [], 10)
+            self.assertTrue(ready, shown)
+            shown += os.read(process.stdout.fileno(), 4096)
+        # The wait has switched the mode once the program reads; give it that moment.
+        deadline = time.monotonic() + 10
+        while termios.tcgetattr(terminal)[3] & termios.ICANON and time.monotonic() < deadline:
+            time.sleep(0.01)
+        return controller, terminal, process
+
+    def test_a_signal_during_the_wait_restores_the_terminal(self):
+        for sent in (signal.SIGTERM, signal.SIGINT):
+            with self.subTest(signal=sent), tempfile.TemporaryDirectory() as directory:
+                controller, terminal, process = self.start_and_wait_for_the_key_wait(directory)
+                raw = termios.tcgetattr(terminal)[3]
+                process.send_signal(sent)
+                self.assertEqual(process.wait(10), -sent)
+                mode = termios.tcgetattr(terminal)[3]
+                self.assertTrue(mode & termios.ICANON and mode & termios.ECHO, (raw, mode))
+
+    def test_an_arrow_key_leaves_nothing_behind(self):
+        with tempfile.TemporaryDirectory() as directory:
+            controller, terminal, process = self.start_and_wait_for_the_key_wait(directory)
+            os.write(controller, b"\x1b[A")
+            self.assertEqual(process.wait(10), 0)
+            attributes = termios.tcgetattr(terminal)
+            attributes[3] &= ~termios.ICANON
+            attributes[6][termios.VMIN] = 0
+            attributes[6][termios.VTIME] = 0
+            termios.tcsetattr(terminal, termios.TCSANOW, attributes)
+            self.assertEqual(os.read(terminal, 16), b"")
 
 
 class FailureReport(unittest.TestCase):
@@ -343,6 +534,28 @@ class FailureReport(unittest.TestCase):
     def run_with_stdout(self, stdout):
         return subprocess.run(self.program.real_command(), stdin=subprocess.DEVNULL,
                               stdout=stdout, stderr=subprocess.PIPE, timeout=60)
+
+    def test_an_endless_answer_line_ends_the_run_before_anything_is_asked(self):
+        with tempfile.TemporaryFile() as answers:
+            answers.write(b"x" * 70000 + b"\n\n")
+            answers.seek(0)
+            inputs = {"a line of 70000 bytes": answers, "the null bytes of /dev/zero": None}
+            for name, stdin in inputs.items():
+                with self.subTest(name):
+                    if stdin is None:
+                        with open("/dev/zero", "rb") as zero:
+                            completed = self.run_with_stdin(zero)
+                    else:
+                        completed = self.run_with_stdin(stdin)
+                    self.assertEqual(completed.returncode, 1)
+                    match = self.REPORT.fullmatch(completed.stderr)
+                    self.assertIsNotNone(match, completed.stderr)
+                    self.assertEqual(match.group(1), b"Input line too long.")
+                    self.assertNotIn(b"Queried", completed.stdout)
+
+    def run_with_stdin(self, stdin):
+        return subprocess.run(self.program.real_command(), stdin=stdin, capture_output=True,
+                              timeout=60)
 
     def test_full_device_on_standard_output(self):
         with open("/dev/full", "wb") as full:

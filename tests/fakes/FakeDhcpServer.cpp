@@ -108,7 +108,9 @@ DHCP_IP_ARRAY* AllocateSubnets(const std::vector<DHCP_IP_ADDRESS>& subnets) {
 std::uint32_t Serve(const ClientBatch& batch, DHCP_RESUME_HANDLE* resumeHandle,
                     DHCP_CLIENT_INFO_ARRAY** clientInfo, std::uint32_t* clientsRead,
                     std::uint32_t* clientsTotal) {
-  ++*resumeHandle;
+  if (!batch.stays) {
+    ++*resumeHandle;
+  }
   if (batch.withArray) {
     *clientInfo = AllocateClients(batch.leases);
     *clientsRead = *clientsTotal = static_cast<std::uint32_t>(batch.leases.size());
@@ -176,7 +178,10 @@ std::uint32_t DHCP_API_CALL DhcpEnumSubnets(char16_t* ServerIpAddress,
   if (*ResumeHandle >= batches.size()) {
     return dhcp_status::kNoMoreItems;
   }
-  const fake_dhcp::SubnetBatch& batch = batches[(*ResumeHandle)++];
+  const fake_dhcp::SubnetBatch& batch = batches[*ResumeHandle];
+  if (!batch.stays) {
+    ++*ResumeHandle;
+  }
   if (batch.withArray) {
     *EnumInfo = fake_dhcp::AllocateSubnets(batch.subnets);
     *ElementsRead = *ElementsTotal = static_cast<std::uint32_t>(batch.subnets.size());

@@ -25,11 +25,13 @@ struct Lease {
   bool withOwnerTexts = true;
 };
 
-// One answer of DhcpEnumSubnets; the resume handle counts the answers served.
+// One answer of DhcpEnumSubnets; the resume handle counts the answers served, unless the
+// answer stays: then the handle does not move and the same answer comes again and again.
 struct SubnetBatch {
   std::uint32_t status = 0;
   bool withArray = true;
   std::vector<DHCP_IP_ADDRESS> subnets;
+  bool stays = false;
 };
 
 // One answer of DhcpEnumSubnetClients for one subnet.
@@ -37,6 +39,7 @@ struct ClientBatch {
   std::uint32_t status = 0;
   bool withArray = true;
   std::vector<Lease> leases;
+  bool stays = false;
 };
 
 // Makes the answer of a subnet's batch, counted from 0, when it is asked for, for servers too
@@ -76,9 +79,10 @@ std::size_t BadFrees();
 
 // The scenario file format, one item per line ('#' starts a comment line):
 //   version STATUS
-//   subnets STATUS none | subnets STATUS [A.B.C.D ...]
-//   clients A.B.C.D STATUS [none]           starts a batch for that subnet
-//   lease A.B.C.D HEX:BYTES|- [NAME...]      NAME is the rest of the line, UTF-8; %null for none
+//   subnets STATUS [stay] none | subnets STATUS [stay] [A.B.C.D ...]
+//   clients A.B.C.D STATUS [stay] [none]    starts a batch for that subnet
+//   lease A.B.C.D HEX:BYTES|- [NAME...]      NAME is the rest of the line, UTF-8 in which \uXXXX
+//                                            is one UTF-16 unit; %null for none
 // Throws std::runtime_error naming the line for anything it cannot read.
 Scenario ParseScenario(std::string_view text);
 

@@ -81,6 +81,24 @@ class LineReader {
   int number_;
 };
 
+// A name is UTF-8 text in which \uXXXX stands for one UTF-16 unit, so that a scenario file of
+// plain ASCII can hold line breaks, control characters and any other character.
+std::u16string NameOf(std::string_view text, const LineReader& reader) {
+  std::u16string name;
+  for (std::size_t escape; (escape = text.find("\\u")) != std::string_view::npos;) {
+    name += platform::WideFromNarrow(text.substr(0, escape));
+    std::string_view digits = text.substr(escape + 2, 4);
+    std::uint32_t unit = 0;
+    auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), unit, 16);
+    if (digits.size() != 4 || error != std::errc() || end != digits.data() + 4) {
+      reader.Fail("bad \\u escape");
+    }
+    name += static_cast<char16_t>(unit);
+    text.remove_prefix(escape + 6);
+  }
+  return name + platform::WideFromNarrow(text);
+}
+
 }  // namespace
 
 Scenario ParseScenario(std::string_view text) {
@@ -105,6 +123,10 @@ Scenario ParseScenario(std::string_view text) {
     } else if (keyword == "subnets") {
       SubnetBatch batch;
       batch.status = reader.Number();
+      batch.stays = reader.Rest().starts_with("stay");
+      if (batch.stays) {
+        reader.Word();
+      }
       while (!reader.AtEnd()) {
         if (reader.Rest() == "none") {
           batch.withArray = false;
@@ -117,7 +139,12 @@ Scenario ParseScenario(std::string_view text) {
       DHCP_IP_ADDRESS subnet = reader.Address();
       ClientBatch batch;
       batch.status = reader.Number();
-      batch.withArray = reader.AtEnd() || reader.Word() != "none";
+      std::string_view word = reader.AtEnd() ? "" : reader.Word();
+      batch.stays = word == "stay";
+      if (batch.stays) {
+        word = reader.AtEnd() ? "" : reader.Word();
+      }
+      batch.withArray = word != "none";
       auto& batches = scenario.clientBatches[subnet];
       batches.push_back(batch);
       openBatch = &batches.back();
@@ -130,7 +157,7 @@ Scenario ParseScenario(std::string_view text) {
       lease.hardware = reader.HardwareAddress();
       std::string_view name = reader.Rest();
       if (name != "%null") {
-        lease.name = platform::WideFromNarrow(name);
+        lease.name = NameOf(name, reader);
       }
       openBatch->leases.push_back(std::move(lease));
     } else {

@@ -163,11 +163,54 @@ TEST_F(LeaseQuery, SubnetBatchWithoutArrayEndsTheEnumeration) {
   failing.subnetBatches = {{1722, false, {}}};
   EXPECT_EQ(Run(failing).console, "\r\nError: The RPC server is unavailable\r\n");
 
-  // More data promised but nothing delivered: asking again could only loop.
-  Scenario stuck;
-  stuck.subnetBatches = {{234, false, {}}, {0, true, {kSubnetA}}};
-  EXPECT_EQ(Run(stuck).console, "\r\nError: More data is available\r\n");
-  EXPECT_EQ(ResumeHandlesOf("DhcpEnumSubnets").size(), 1u);
+  // More data promised but no array delivered: reported, and the next batch is read.
+  Scenario noArray;
+  noArray.subnetBatches = {{234, false, {}}, {0, true, {kSubnetA}}};
+  EXPECT_EQ(Run(noArray).console,
+            "\r\nError: More data is available\r\n"
+            "DHCP Subnet number = 1\r\nReading position: 10.1.2.0\r\n");
+  EXPECT_EQ(ResumeHandlesOf("DhcpEnumSubnets"), (std::vector<DHCP_RESUME_HANDLE>{0, 1}));
+}
+
+TEST_F(LeaseQuery, ReadsTheNextSubnetBatchAfterAnEmptyOneWithMoreData) {
+  Scenario scenario;
+  scenario.subnetBatches = {{234, true, {}}, {0, true, {kSubnetA}}};
+  scenario.clientBatches[kSubnetA] = {{0, true, {LeaseOf(1)}}};
+  QueryRun run = Run(scenario);
+  EXPECT_EQ(run.console,
+            "DHCP Subnet number = 0\r\n"
+            "DHCP Subnet number = 1\r\nReading position: 10.1.2.0\r\n");
+  EXPECT_EQ(run.count, 1);
+}
+
+// A server that answers 234 without moving the resume handle would be asked for ever.
+TEST_F(LeaseQuery, StopsAnEnumerationThatDoesNotMove) {
+  SubnetBatch stuckSubnets{234, true, {kSubnetA}};
+  stuckSubnets.stays = true;
+  Scenario subnets;
+  subnets.subnetBatches = {{234, true, {kSubnetB}}, stuckSubnets};
+  subnets.clientBatches[kSubnetA] = {{0, true, {LeaseOf(1)}}};
+  subnets.clientBatches[kSubnetB] = {{0, true, {LeaseOf(2)}}};
+  QueryRun run = Run(subnets);
+  EXPECT_EQ(run.console,
+            "DHCP Subnet number = 1\r\nReading position: 10.2.0.0\r\n"
+            "DHCP Subnet number = 1\r\nReading position: 10.1.2.0\r\n"
+            "\r\nError: The data is invalid\r\n");
+  EXPECT_EQ(run.count, 2);  // the subnets are whole; only their enumeration was cut
+
+  ClientBatch stuckClients{234, true, {LeaseOf(2)}};
+  stuckClients.stays = true;
+  Scenario clients;
+  clients.subnetBatches = {{0, true, {kSubnetA, kSubnetB}}};
+  clients.clientBatches[kSubnetA] = {{234, true, {LeaseOf(1)}}, stuckClients};
+  clients.clientBatches[kSubnetB] = {{0, true, {LeaseOf(3)}}};
+  run = Run(clients);
+  EXPECT_EQ(run.console,
+            "DHCP Subnet number = 2\r\n"
+            "Reading position: 10.1.2.0\r\n\r\nError: The data is invalid\r\n"
+            "Reading position: 10.2.0.0\r\n");
+  EXPECT_EQ(run.count, 1);
+  EXPECT_EQ(ResumeHandlesOf("DhcpEnumSubnetClients"), (std::vector<DHCP_RESUME_HANDLE>{0, 1, 0}));
 }
 
 TEST_F(LeaseQuery, NoMoreItemsIsTheEndOfTheListNotAnError) {
@@ -211,25 +254,31 @@ TEST_F(LeaseQuery, ContinuesAClientEnumerationUntilTheServerHasSentEverything) {
   EXPECT_EQ(ResumeHandlesOf("DhcpEnumSubnetClients"), (std::vector<DHCP_RESUME_HANDLE>{0, 1, 2}));
 }
 
-TEST_F(LeaseQuery, KeepsTheBatchesReadBeforeAFailure) {
+// Part of a subnet must not pass for all of it.
+TEST_F(LeaseQuery, DropsTheBatchesOfASubnetReadBeforeAFailure) {
   Scenario scenario;
-  scenario.subnetBatches = {{0, true, {kSubnetA}}};
+  scenario.subnetBatches = {{0, true, {kSubnetA, kSubnetB}}};
   scenario.clientBatches[kSubnetA] = {{234, true, {LeaseOf(1), LeaseOf(2)}}, {1460, false, {}}};
+  scenario.clientBatches[kSubnetB] = {{234, true, {LeaseOf(3)}}, {0, true, {LeaseOf(4)}}};
   QueryRun run = Run(scenario);
   EXPECT_EQ(run.count, 2);
+  ASSERT_EQ(run.leases.size(), 2u);
+  EXPECT_EQ(run.leases[0].IpAddress, "0.0.0.3");
   EXPECT_EQ(run.console,
-            "DHCP Subnet number = 1\r\nReading position: 10.1.2.0\r\n"
-            "\r\nError: This operation returned because the timeout period expired\r\n");
+            "DHCP Subnet number = 2\r\nReading position: 10.1.2.0\r\n"
+            "\r\nError: This operation returned because the timeout period expired\r\n"
+            "Reading position: 10.2.0.0\r\n");
 }
 
-TEST_F(LeaseQuery, SuccessWithoutAnArrayAddsNothingAndStops) {
+// Without an array a batch adds nothing; after 234 the next batch is read all the same.
+TEST_F(LeaseQuery, BatchWithoutAnArrayAddsNothing) {
   Scenario scenario;
   scenario.subnetBatches = {{0, true, {kSubnetA, kSubnetB}}};
   scenario.clientBatches[kSubnetA] = {{234, false, {}}, {0, true, {LeaseOf(9)}}};
   scenario.clientBatches[kSubnetB] = {{0, false, {}}};
   QueryRun run = Run(scenario);
-  EXPECT_EQ(run.count, 0);
-  EXPECT_EQ(ResumeHandlesOf("DhcpEnumSubnetClients").size(), 2u);
+  EXPECT_EQ(run.count, 1);
+  EXPECT_EQ(ResumeHandlesOf("DhcpEnumSubnetClients").size(), 3u);
 }
 
 }  // namespace

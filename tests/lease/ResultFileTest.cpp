@@ -5,6 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <csignal>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -22,6 +28,36 @@ using lease::LeaseList;
 using test_support::ReadWholeFile;
 
 const LeaseList kOneLease = {{"pc7", "10.0.0.7", "00"}};
+
+// Files larger than the limit cannot be written (EFBIG), as on a full disk.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) : oldHandler_(std::signal(SIGXFSZ, SIG_IGN)) {
+    ::getrlimit(RLIMIT_FSIZE, &old_);
+    rlimit limit = old_;
+    limit.rlim_cur = bytes;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FileSizeLimit() {
+    ::setrlimit(RLIMIT_FSIZE, &old_);
+    std::signal(SIGXFSZ, oldHandler_);
+  }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  rlimit old_{};
+  void (*oldHandler_)(int);
+};
+
+std::vector<std::string> NamesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
 
 struct Writer {
   const char* name;
@@ -53,10 +89,10 @@ struct SaveRun {
 // Every save, whatever its outcome, leaves no counted object alive.
 class ResultFileOfEachWriter : public ::testing::TestWithParam<Writer> {
  protected:
-  SaveRun Save(const std::string& fileName) {
+  SaveRun Save(const std::string& fileName, const LeaseList& leases = kOneLease) {
     test_support::StdoutCapture capture;
     SaveRun run;
-    run.count = GetParam().save(fileName, kOneLease);
+    run.count = GetParam().save(fileName, leases);
     run.console = capture.Text();
     return run;
   }
@@ -89,6 +125,35 @@ TEST_P(ResultFileOfEachWriter, NeverReportsAFailedWriteAsSaved) {
   EXPECT_TRUE(std::filesystem::exists("/dev/full"));  // a device is never removed
 }
 
+TEST_P(ResultFileOfEachWriter, KeepsTheOldFileWhenWritingTheNewOneFails) {
+  std::string path = dir_.PathOf("leases");
+  test_support::WriteWholeFile(path, "yesterday's leases");
+  LeaseList many(50, kOneLease.front());
+  SaveRun run;
+  {
+    FileSizeLimit limit(256);
+    run = Save(path, many);
+  }
+  EXPECT_EQ(run.console, "\r\nCannot write file " + path + ".\r\n");
+  EXPECT_EQ(ReadWholeFile(path), "yesterday's leases");
+  EXPECT_EQ(NamesIn(dir_.PathOf("")), std::vector<std::string>{"leases"});
+}
+
+// The new file takes the old one's permissions, and a link to it stays a link.
+TEST_P(ResultFileOfEachWriter, ReplacesTheFileALinkPointsToWithItsPermissions) {
+  std::string path = dir_.PathOf("leases");
+  test_support::WriteWholeFile(path, "old");
+  ::chmod(path.c_str(), 0602);  // bits that the usual umask would take away
+  std::filesystem::create_symlink("leases", dir_.PathOf("link"));
+  Save(dir_.PathOf("link"));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir_.PathOf("link")));
+  EXPECT_EQ(ReadWholeFile(path), GetParam().savedBytes);
+  struct stat info {};
+  ASSERT_EQ(::stat(path.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0602u);
+  EXPECT_EQ(NamesIn(dir_.PathOf("")), (std::vector<std::string>{"leases", "link"}));
+}
+
 INSTANTIATE_TEST_SUITE_P(Writers, ResultFileOfEachWriter, ::testing::ValuesIn(kWriters),
                          [](const auto& info) { return std::string(info.param.name); });
 
@@ -100,10 +165,30 @@ TEST(ResultFile, RemovesAnUnfinishedFileWhenAFailureEscapes) {
     std::optional<lease::ResultFile> file = lease::ResultFile::Open(path);
     ASSERT_TRUE(file);
     file->Write(std::string(1 << 20, 'x'));
-    EXPECT_TRUE(std::filesystem::exists(path));
+    EXPECT_FALSE(std::filesystem::exists(path));
+    EXPECT_EQ(NamesIn(dir.PathOf("")).size(), 1u);
   }
-  EXPECT_FALSE(std::filesystem::exists(path));
+  EXPECT_EQ(NamesIn(dir.PathOf("")), std::vector<std::string>{});
   EXPECT_EQ(capture.Text(), "");
+}
+
+// An interrupt ends the process as it would without the tool's handler, but first removes the
+// unfinished file; the old one stays.
+TEST(ResultFileDeathTest, AnInterruptLeavesTheOldFileAndNoTemporaryOne) {
+  test_support::TempDir dir;
+  std::string path = dir.PathOf("leases.xml");
+  test_support::WriteWholeFile(path, "old");
+  for (int signal : {SIGINT, SIGTERM}) {
+    EXPECT_EXIT(
+        {
+          std::optional<lease::ResultFile> file = lease::ResultFile::Open(path);
+          file->Write(std::string(1 << 20, 'x'));
+          std::raise(signal);
+        },
+        ::testing::KilledBySignal(signal), "");
+    EXPECT_EQ(NamesIn(dir.PathOf("")), std::vector<std::string>{"leases.xml"});
+    EXPECT_EQ(ReadWholeFile(path), "old");
+  }
 }
 
 }  // namespace

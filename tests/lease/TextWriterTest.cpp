@@ -31,7 +31,7 @@ const char kThreeLeasesText[] =
     "# Name;IP;MAC\r\n"
     "pc7;10.0.0.7;00-0C-29-AA-BB-CC\r\n"
     ";10.0.0.8;00-0C-29-AA-BB-CD\r\n"
-    "semi;colon;10.0.0.9;\r\n";
+    "semi?colon;10.0.0.9;\r\n";
 
 TEST(SaveAsText, WritesTheHeaderAndOneLinePerLeaseByteForByte) {
   test_support::TempDir dir;
@@ -40,6 +40,21 @@ TEST(SaveAsText, WritesTheHeaderAndOneLinePerLeaseByteForByte) {
   EXPECT_EQ(ReadWholeFile(path), kThreeLeasesText);
   EXPECT_EQ(run.count, 3);
   EXPECT_EQ(run.console, "Query results have been saved to file " + path + ".\r\n");
+}
+
+TEST(SaveAsText, AHostNameCannotAddARecordOrShiftAColumn) {
+  test_support::TempDir dir;
+  std::string path = dir.PathOf("leases.txt");
+  std::string controls;
+  for (char c = 0; c < 0x20; ++c) {
+    controls += c;
+  }
+  Save(path, {{"pc1\r\nforged.example;10.9.9.9;AA-BB-CC-DD-EE-FF", "10.0.0.1", "00"},
+              {controls + "\x7f\xc3\xa9#&<", "10.0.0.2", "01"}});
+  EXPECT_EQ(ReadWholeFile(path),
+            "# Name;IP;MAC\r\n"
+            "pc1??forged.example?10.9.9.9?AA-BB-CC-DD-EE-FF;10.0.0.1;00\r\n" +
+                std::string(32, '?') + "\x7f\xc3\xa9#&<;10.0.0.2;01\r\n");
 }
 
 TEST(SaveAsText, KeepsEveryLineOfALargeList) {

@@ -67,7 +67,7 @@ TEST_F(SaveAsXml, WritesAnEmptyListAsAnEmptyRootElement) {
 }
 
 // Records each phase with what it finds: the live objects beyond the start, and whether the file
-// exists yet.
+// exists yet under its name (it takes that name only once it is complete).
 class PhaseRecorder : public lease::XmlSaveObserver {
  public:
   PhaseRecorder(std::string path, std::int64_t liveBefore)
@@ -99,7 +99,7 @@ TEST_F(SaveAsXml, TellsAnObserverTheEndOfEachStepInOrder) {
   const std::int64_t tree = 3 * (2 + 7 * 2);
   EXPECT_EQ(recorder.phases,
             (std::vector<PhaseRecorder::Seen>{{XmlSavePhase::TreeBuilt, tree, false},
-                                              {XmlSavePhase::Serialised, tree, true},
+                                              {XmlSavePhase::Serialised, tree, false},
                                               {XmlSavePhase::Written, tree, true},
                                               {XmlSavePhase::Released, 0, true}}));
   EXPECT_EQ(capture.Text(), "Query results have been saved to file " + path + ".\r\n");

@@ -57,6 +57,8 @@ TEST(FailureKinds, CarryTheirNamesAndTexts) {
   ExpectKind(runtime::EListError(-1), "EListError", "List index out of bounds (-1)");
   ExpectKind(runtime::EInOutError(runtime::IoErrorKind::DiskFull, 28), "EInOutError", "Disk full");
   ExpectKind(runtime::EInOutError(runtime::IoErrorKind::Other, 32), "EInOutError", "I/O error 32");
+  ExpectKind(runtime::EInOutError(runtime::IoErrorKind::LineTooLong, 0), "EInOutError",
+             "Input line too long");
 }
 
 }  // namespace

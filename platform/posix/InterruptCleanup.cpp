@@ -1,0 +1,76 @@
+#include "platform/posix/Interrupts.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <csignal>
+#include <cstring>
+
+#include "platform/InterruptCleanup.h"
+
+namespace platform {
+namespace {
+
+// Everything the handler reads is plain storage written before its flag is raised.
+char g_temporaryPath[4096];
+std::atomic<bool> g_temporaryPathSet{false};
+termios g_terminalMode;
+std::atomic<bool> g_terminalModeSet{false};
+
+extern "C" void UndoAndEnd(int signal) {
+  if (g_temporaryPathSet.load()) {
+    ::unlink(g_temporaryPath);
+  }
+  if (g_terminalModeSet.load()) {
+    ::tcflush(STDIN_FILENO, TCIFLUSH);
+    ::tcsetattr(STDIN_FILENO, TCSANOW, &g_terminalMode);
+  }
+  // The default action ends the process as the signal would have without the handler.
+  std::signal(signal, SIG_DFL);
+  std::raise(signal);
+}
+
+// A signal that the process was started to ignore (nohup, a background job) stays ignored.
+void InstallHandlersOnce() {
+  static const bool installed = [] {
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+      struct sigaction current {};
+      if (::sigaction(signal, nullptr, &current) == 0 && current.sa_handler == SIG_IGN) {
+        continue;
+      }
+      struct sigaction action {};
+      action.sa_handler = UndoAndEnd;
+      sigemptyset(&action.sa_mask);
+      ::sigaction(signal, &action, nullptr);
+    }
+    return true;
+  }();
+  (void)installed;
+}
+
+}  // namespace
+
+void RemoveOnInterrupt(const std::string& path) {
+  InstallHandlersOnce();
+  g_temporaryPathSet.store(false);
+  if (path.size() < sizeof g_temporaryPath) {
+    std::memcpy(g_temporaryPath, path.c_str(), path.size() + 1);
+    g_temporaryPathSet.store(true);
+  }
+}
+
+void KeepOnInterrupt() {
+  g_temporaryPathSet.store(false);
+}
+
+void RestoreTerminalOnInterrupt(const termios& mode) {
+  InstallHandlersOnce();
+  g_terminalMode = mode;
+  g_terminalModeSet.store(true);
+}
+
+void ForgetTerminalOnInterrupt() {
+  g_terminalModeSet.store(false);
+}
+
+}  // namespace platform
