@@ -1,6 +1,6 @@
-// The server text typed at the first question, as it becomes the URL that curl is given: curl's
-// own URL parser must find no credentials in it, and a text that is not a URL must not turn into
-// a path, a query or a fragment.
+// The server text typed at the first question, as it becomes the endpoint: the URL that curl is
+// given, in which curl's own URL parser must find no credentials, and a text that is not a URL must
+// not turn into a path, a query or a fragment; or kea-dhcp4's UNIX socket.
 
 #include <curl/curl.h>
 
@@ -54,11 +54,29 @@ std::string PathOf(CURLU* url) {
   return path;
 }
 
+// A text names a UNIX socket only when it is an absolute path, and then nothing else; any other
+// text names the URL it always named, and the local socket only as the default.
+void CheckEndpointKind(std::string_view server, const std::optional<std::string>& url) {
+  std::optional<platform::kea::ControlEndpoint> endpoint = platform::kea::ControlEndpointOf(server);
+  if (!server.empty() && server.front() == '/') {
+    FUZZ_CHECK(endpoint && endpoint->socketPath == server && endpoint->url.empty());
+    return;
+  }
+  FUZZ_CHECK(endpoint.has_value() == url.has_value());
+  if (endpoint) {
+    FUZZ_CHECK(endpoint->url == *url);
+    FUZZ_CHECK(endpoint->socketPath.empty() ||
+               (endpoint->socketPath == platform::kea::kLocalControlSocket &&
+                server.find(':') == std::string_view::npos));
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view server(reinterpret_cast<const char*>(data), size);
   std::optional<std::string> endpoint = platform::kea::ControlEndpointUrl(server);
+  CheckEndpointKind(server, endpoint);
   if (!endpoint) {
     return 0;
   }

@@ -17,7 +17,8 @@ using namespace platform::kea;
 
 bool IsKnownStatus(std::uint32_t status) {
   return status == dhcp_status::kSuccess || status == dhcp_status::kInvalidData ||
-         status == dhcp_status::kNotSupported || status == dhcp_status::kAccessDenied;
+         status == dhcp_status::kNotSupported || status == dhcp_status::kAccessDenied ||
+         status == dhcp_status::kRpcServerUnavailable;
 }
 
 void CheckSubnets(const std::string& body) {

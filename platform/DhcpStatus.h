@@ -15,4 +15,10 @@ inline constexpr std::uint32_t kNoMoreItems = 259;            // ERROR_NO_MORE_I
 inline constexpr std::uint32_t kTimeout = 1460;               // ERROR_TIMEOUT
 inline constexpr std::uint32_t kRpcServerUnavailable = 1722;  // RPC_S_SERVER_UNAVAILABLE
 inline constexpr std::uint32_t kSubnetNotPresent = 20005;     // ERROR_DHCP_SUBNET_NOT_PRESENT
+
+// Every status that our implementation of the DHCP API returns: each must have a message text,
+// or its error line would say nothing after "Error: ".
+inline constexpr std::uint32_t kReturnedByKeaClient[] = {
+    kSuccess,  kAccessDenied, kInvalidData,          kNotSupported,     kInvalidParameter,
+    kMoreData, kNoMoreItems,  kRpcServerUnavailable, kSubnetNotPresent, kTimeout};
 }  // namespace dhcp_status

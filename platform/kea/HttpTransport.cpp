@@ -161,7 +161,8 @@ HttpSession::HttpSession(std::string url, const KeaSettings& settings)
     : curl_(NewCurlHandle()),
       headers_(NewHeaderList()),
       url_(std::move(url)),
-      timeoutSeconds_(settings.timeoutSeconds) {
+      timeoutSeconds_(settings.timeoutSeconds),
+      passwordUnreadable_(settings.passwordUnreadable) {
   ApplySettings(static_cast<CURL*>(curl_.get()), static_cast<curl_slist*>(headers_.get()),
                 settings);
 }
@@ -169,6 +170,9 @@ HttpSession::HttpSession(std::string url, const KeaSettings& settings)
 HttpSession::~HttpSession() = default;
 
 TransportReply HttpSession::Exchange(const std::string& body, std::size_t maxReplyBytes) {
+  if (passwordUnreadable_) {
+    return TransportReply{dhcp_status::kAccessDenied, {}};
+  }
   CURL* curl = static_cast<CURL*>(curl_.get());
   Download download(timeoutSeconds_, maxReplyBytes);
   // A Content-Length past the bound is refused before any of the body is read.

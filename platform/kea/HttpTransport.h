@@ -18,7 +18,8 @@ inline constexpr std::size_t kMaxHeaderBytes = std::size_t{64} << 10;
 // failures come back as DHCP API statuses: no name, no connection, refused ->
 // kRpcServerUnavailable; no connection in kConnectTimeoutSeconds or no byte in either direction for
 // the settings' timeout -> kTimeout; a certificate that does not verify -> kRpcServerUnavailable;
-// HTTP 401/403 -> kAccessDenied; another HTTP error, a truncated body, an oversized body or head ->
+// HTTP 401/403, or a password file that could not be read (nothing is then sent) -> kAccessDenied;
+// another HTTP error, a truncated body, an oversized body or head ->
 // kInvalidData. Memory running out is thrown as std::bad_alloc.
 class HttpSession : public KeaTransport {
  public:
@@ -41,6 +42,7 @@ class HttpSession : public KeaTransport {
   std::unique_ptr<void, HeaderListRelease> headers_;
   std::string url_;
   long timeoutSeconds_;
+  bool passwordUnreadable_;
 };
 
 }  // namespace platform::kea

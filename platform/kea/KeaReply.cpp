@@ -17,6 +17,7 @@ using simdjson::dom::element;
 using simdjson::dom::object;
 
 constexpr std::int64_t kResultSuccess = 0;
+constexpr std::int64_t kResultError = 1;
 constexpr std::int64_t kResultUnsupported = 2;
 constexpr std::int64_t kResultEmpty = 3;
 constexpr std::int64_t kResultUnauthorized = 401;
@@ -209,6 +210,17 @@ bool ReadLeases(const Answer& answer, std::vector<KeaLease>& leases) {
   return true;
 }
 
+// The agent's own answer when the server behind it does not take the command (kea-dhcp4 stopped,
+// its socket gone): no connection to the server exists, whatever the agent's answer says.
+constexpr std::string_view kUnableToForward = "unable to forward command to the ";
+
+std::uint32_t StatusOfFailedAnswer(const Answer& answer) {
+  if (answer.result == kResultError && answer.text.starts_with(kUnableToForward)) {
+    return dhcp_status::kRpcServerUnavailable;
+  }
+  return StatusOfKeaResult(answer.result);
+}
+
 // The steps every reply shares; `read` takes the value from a successful answer. A result of
 // `noneFound`, when given, is success with an empty value.
 template <typename Value, typename Reader>
@@ -223,7 +235,7 @@ KeaReply<Value> Decode(const std::string& body, Reader read,
   if (answer->result == noneFound) {
     reply.status = dhcp_status::kSuccess;
   } else if (answer->result != kResultSuccess) {
-    reply.status = StatusOfKeaResult(answer->result);
+    reply.status = StatusOfFailedAnswer(*answer);
   } else if (read(*answer, reply.value)) {
     reply.status = dhcp_status::kSuccess;
   } else {

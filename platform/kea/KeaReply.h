@@ -43,7 +43,9 @@ struct KeaReply {
 };
 
 // The DHCP API status of a Kea result code: 0 success, 2 (command not supported, e.g. the hook
-// that serves it is not loaded) not supported, 401 access denied, anything else invalid data.
+// that serves it is not loaded) not supported, 401 access denied, anything else invalid data. The
+// decoders take one answer further: the agent's result 1 "unable to forward command to the ..."
+// (the server behind it is not running) is kRpcServerUnavailable.
 std::uint32_t StatusOfKeaResult(std::int64_t result);
 
 // version-get: major and minor version from the answer's text, such as "2.2.0".

@@ -16,6 +16,8 @@ std::string SystemMessageText(std::uint32_t code) {
       return "The data is invalid.\r\n";
     case dhcp_status::kNotSupported:
       return "The request is not supported.\r\n";
+    case dhcp_status::kInvalidParameter:
+      return "The parameter is incorrect.\r\n";
     case dhcp_status::kMoreData:
       return "More data is available.\r\n";
     case dhcp_status::kNoMoreItems:
@@ -24,6 +26,8 @@ std::string SystemMessageText(std::uint32_t code) {
       return "This operation returned because the timeout period expired.\r\n";
     case dhcp_status::kRpcServerUnavailable:
       return "The RPC server is unavailable.\r\n";
+    case dhcp_status::kSubnetNotPresent:
+      return "The specified subnet does not exist.\r\n";
     default:
       return {};
   }

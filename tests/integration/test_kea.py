@@ -184,7 +184,7 @@ class DhcpServerDown(unittest.TestCase):
         with KeaSandbox(SUBNETS, leases_of(1)) as kea:
             kea.stop_dhcp4()
             output, files = save_with_leasedump(kea.server_text)
-        self.assertIn(error_line("The data is invalid"), output)
+        self.assertIn(error_line("The RPC server is unavailable"), output)
         self.assertNotIn("DHCP Subnet number", output)
         self.assertIn(f"Queried 0 entries from server {kea.server_text}.", console_lines(output))
         self.assertEqual(files, {})
@@ -203,9 +203,10 @@ class DhcpServerDown(unittest.TestCase):
             with ScriptedServer(relay) as server:
                 output, files = save_with_leasedump(server.server_text)
         lines = console_lines(output)
-        self.assertEqual(lines.count("Error: The data is invalid"), len(SUBNET_ORDER) - 1)
+        self.assertEqual(lines.count("Error: The RPC server is unavailable"),
+                         len(SUBNET_ORDER) - 1)
         self.assertIn("Reading position: 10.1.0.0\r\nReading position: 10.2.0.0\r\n" +
-                      error_line("The data is invalid"), output)
+                      error_line("The RPC server is unavailable"), output)
         saved = [(name, lease.address, mac_text(lease.hwaddr)) for lease, name in FIXTURES
                  if lease.subnet_id == 1]
         self.assertIn(f"Queried {len(saved)} entries from server {server.server_text}.", lines)

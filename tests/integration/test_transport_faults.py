@@ -1,49 +1,80 @@
-"""leasedump against scripted HTTP servers on 127.0.0.1 that fail in ways Kea seldom does."""
+"""leasedump against scripted control sockets that fail in ways Kea seldom does: HTTP servers on
+127.0.0.1, and UNIX sockets served as kea-dhcp4 serves its own. Each fault that either transport
+can meet runs over both."""
 
 import base64
+import os
 import socket
+import subprocess
+import tempfile
 import time
 import unittest
 
-from program_runs import error_line, probe_api, run_leasedump, save_with_leasedump
-from scripted_server import CLOSE, SILENT, ScriptedServer, answer, http, page_of
+from program_runs import LEASEDUMP, error_line, probe_api, run_leasedump, save_with_leasedump
+from scripted_server import (CLOSE, SILENT, TRANSPORTS, Body, ScriptedServer, Stream, answer,
+                             http, page_of)
 
 MAX_REPLY_BYTES = 256 << 20
 MAX_PAGE_REPLY_BYTES = 16 << 20
+DENIED = "Access is denied"
+INVALID = "The data is invalid"
+UNAVAILABLE = "The RPC server is unavailable"
+TIMED_OUT = "This operation returned because the timeout period expired"
+
+
+def endless_reply():
+    """A reply that goes on past the bound: "[" and then spaces."""
+    chunk = b" " * (1 << 20)
+    return Stream([b"["] + [chunk] * ((MAX_REPLY_BYTES >> 20) + 64))
+
+
+# (case, reply, error line, environment): a fault of the server's first answer, whichever
+# transport it comes over.
+FIRST_ANSWER_FAULTS = [
+    ("refused credentials", answer(401, "Unauthorized"), DENIED, None),
+    ("agent without its server", answer(1, "unable to forward command to the dhcp4 service: "
+                                           "No such file or directory. The server is likely to "
+                                           "be offline"), UNAVAILABLE, None),
+    ("not JSON", Body(b"<html>hello</html>"), INVALID, None),
+    ("another protocol", Body(b"SSH-2.0-OpenSSH_9.2\r\n"), INVALID, None),
+    ("nested too deep", Body(b"[" * 1_000_000), INVALID, None),
+    ("JSON cut short", Body(b'[{"result": 0, "text": "2.2.0"}'), INVALID, None),
+    ("closed in the middle", Stream([b'[{"result": 0'], length=500), INVALID, None),
+    ("endless", endless_reply(), INVALID, None),
+    ("closed without a byte", CLOSE, UNAVAILABLE, None),
+    ("never answers", SILENT, TIMED_OUT, {"LEASEDUMP_TIMEOUT": "1"}),
+]
 
 
 class FailedVersionCall(unittest.TestCase):
     """Every failure of the first call ends the query with its error line and 0 entries."""
 
-    def assert_version_error(self, reply, text, environment=None):
-        with ScriptedServer(lambda request: reply) as server:
+    def assert_version_error(self, reply, text, environment=None, transport="http"):
+        with ScriptedServer(lambda request: reply, transport) as server:
             output, files = save_with_leasedump(server.server_text, environment=environment)
         self.assertEqual(files, {})
         self.assertIn(error_line(text), output)
         self.assertNotIn("DHCP Subnet number", output)
         self.assertIn(f"Queried 0 entries from server {server.server_text}.", output)
 
+    def test_each_fault_of_the_first_answer_over_each_transport(self):
+        for transport in TRANSPORTS:
+            for case, reply, text, environment in FIRST_ANSWER_FAULTS:
+                with self.subTest(transport=transport, case=case):
+                    started = time.monotonic()
+                    self.assert_version_error(reply, text, environment, transport)
+                    self.assertLess(time.monotonic() - started, 15)
+
     def test_refused_credentials_are_access_denied(self):
         self.assert_version_error(http("", "401 Unauthorized"), "Access is denied")
         self.assert_version_error(http("", "403 Forbidden"), "Access is denied")
-        self.assert_version_error(answer(401, "Unauthorized"), "Access is denied")
 
-    def test_replies_not_as_described_are_invalid_data(self):
+    def test_http_errors_and_raw_bytes_are_invalid_data(self):
         for reply in (http('{"result": 500}', "500 Internal Server Error"),
                       http('[{"result": 0}]', "404 Not Found"),
-                      http("<html>hello</html>"),
-                      answer(1, "unable to forward command to the dhcp4 service"),
-                      http("[" * 1_000_000),
-                      http('[{"result": 0, "text": "2.2.0"}'),
                       b"SSH-2.0-OpenSSH_9.2\r\n"):
             with self.subTest(reply=reply[:40]):
                 self.assert_version_error(reply, "The data is invalid")
-
-    def test_truncated_reply_is_invalid_data(self):
-        def truncated(connection):
-            connection.sendall(b"HTTP/1.1 200 OK\r\nContent-Length: 500\r\n\r\n[{\"result\": 0")
-            connection.close()
-        self.assert_version_error(truncated, "The data is invalid")
 
     def test_oversized_reply_is_refused_before_it_is_read(self):
         started = time.monotonic()
@@ -51,14 +82,6 @@ class FailedVersionCall(unittest.TestCase):
             b"HTTP/1.1 200 OK\r\nContent-Length: %d\r\n\r\n[" % (MAX_REPLY_BYTES + 1),
             "The data is invalid")
         self.assertLess(time.monotonic() - started, 10)
-
-    def test_endless_reply_without_length_is_cut_at_the_bound(self):
-        def endless(connection):
-            connection.sendall(b"HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n[")
-            chunk = b" " * (1 << 20)
-            for _ in range((MAX_REPLY_BYTES >> 20) + 64):
-                connection.sendall(chunk)
-        self.assert_version_error(endless, "The data is invalid")
 
     def test_flood_of_headers_is_cut_at_its_bound(self):
         def endless_headers(connection):
@@ -73,37 +96,59 @@ class FailedVersionCall(unittest.TestCase):
             with self.subTest(flood.__name__):
                 self.assert_version_error(flood, "The data is invalid")
 
-    def test_connection_closed_without_reply_is_an_unavailable_server(self):
-        self.assert_version_error(CLOSE, "The RPC server is unavailable")
-
-    def test_server_that_never_answers_times_out(self):
-        started = time.monotonic()
-        self.assert_version_error(SILENT, "This operation returned because the timeout period "
-                                  "expired", {"LEASEDUMP_TIMEOUT": "1"})
-        self.assertLess(time.monotonic() - started, 10)
-
     def test_connection_not_accepted_within_five_seconds_times_out(self):
-        # A listener whose backlog is full leaves further connection attempts unanswered.
-        with socket.create_server(("127.0.0.1", 0), backlog=0) as listener:
-            port = listener.getsockname()[1]
-            fillers = [socket.socket() for _ in range(3)]
-            for filler in fillers:
-                filler.setblocking(False)
-                filler.connect_ex(("127.0.0.1", port))
-            time.sleep(0.2)
-            started = time.monotonic()
-            output = run_leasedump(f"127.0.0.1:{port}")
-            elapsed = time.monotonic() - started
-            for filler in fillers:
-                filler.close()
-        self.assertIn(error_line("This operation returned because the timeout period expired"),
-                      output)
-        self.assertGreater(elapsed, 4)
-        self.assertLess(elapsed, 15)
+        for transport in TRANSPORTS:
+            with self.subTest(transport=transport), full_listener(transport) as server_text:
+                started = time.monotonic()
+                output = run_leasedump(server_text)
+                elapsed = time.monotonic() - started
+                self.assertIn(error_line(TIMED_OUT), output)
+                self.assertGreater(elapsed, 4)
+                self.assertLess(elapsed, 15)
 
-    def test_server_text_that_names_no_host_is_an_unavailable_server(self):
-        output = run_leasedump("admin@127.0.0.1:1")
-        self.assertIn(error_line("The RPC server is unavailable"), output)
+    def test_server_text_that_names_no_server_is_an_unavailable_server(self):
+        with tempfile.TemporaryDirectory() as folder:
+            plain_file = os.path.join(folder, "not-a-socket")
+            open(plain_file, "w").close()
+            for server_text in ("admin@127.0.0.1:1", os.path.join(folder, "missing"), plain_file,
+                                "/" + "x" * 200):
+                with self.subTest(server_text=server_text):
+                    output = run_leasedump(server_text)
+                    self.assertIn(error_line(UNAVAILABLE), output)
+                    self.assertIn(f"Queried 0 entries from server {server_text}.", output)
+
+
+class full_listener:
+    """The server text of a listener whose backlog is full, which leaves further connection
+    attempts unanswered."""
+
+    def __init__(self, transport):
+        self.transport = transport
+        self.folder = tempfile.TemporaryDirectory()
+
+    def __enter__(self):
+        if self.transport == "unix":
+            address = os.path.join(self.folder.name, "full")
+            self.listener = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+            self.listener.bind(address)
+            self.listener.listen(0)
+            family, server_text = socket.AF_UNIX, address
+        else:
+            self.listener = socket.create_server(("127.0.0.1", 0), backlog=0)
+            address = ("127.0.0.1", self.listener.getsockname()[1])
+            family, server_text = socket.AF_INET, f"127.0.0.1:{address[1]}"
+        self.fillers = [socket.socket(family, socket.SOCK_STREAM) for _ in range(3)]
+        for filler in self.fillers:
+            filler.setblocking(False)
+            filler.connect_ex(address)
+        time.sleep(0.2)
+        return server_text
+
+    def __exit__(self, *_exc):
+        for filler in self.fillers:
+            filler.close()
+        self.listener.close()
+        self.folder.cleanup()
 
 
 KEA_LIKE_LEASES = [
@@ -133,7 +178,12 @@ def page_from(request):
 
 class WellBehavedServer(unittest.TestCase):
     def test_bare_answers_and_wide_host_names(self):
-        with ScriptedServer(kea_like) as server:
+        for transport in TRANSPORTS:
+            with self.subTest(transport=transport):
+                self.assert_bare_answers_and_wide_host_names(transport)
+
+    def assert_bare_answers_and_wide_host_names(self, transport):
+        with ScriptedServer(kea_like, transport) as server:
             output = run_leasedump(server.server_text)
             answers = probe_api(server.server_text)
         lines = output.split("\r\n")
@@ -168,27 +218,47 @@ class WellBehavedServer(unittest.TestCase):
                          [FROM_BEFORE_SUBNET_7, FROM_BEFORE_SUBNET_9])
         self.assertGreater(server.requests[2].json["arguments"]["limit"], 0)
 
+    def test_unix_socket_takes_one_connection_a_command_without_service_or_credentials(self):
+        environment = {"LEASEDUMP_USER": "admin", "LEASEDUMP_PASSWORD_FILE": "/nonexistent"}
+        with ScriptedServer(kea_like, "unix") as server:
+            output = run_leasedump(server.server_text, environment)
+        self.assertIn(f"Queried 2 entries from server {server.server_text}.", output)
+        self.assertEqual(server.requests[0].json, {"command": "version-get"})
+        self.assertEqual([r.command for r in server.requests],
+                         ["version-get", "config-get", "lease4-get-page", "lease4-get-page"])
+        self.assertEqual(server.connections, 4)
+        self.assertEqual(server.requests[3].json["arguments"]["from"], FROM_BEFORE_SUBNET_9)
+
+    def test_password_comes_from_its_file_and_an_unreadable_file_sends_nothing(self):
+        with tempfile.TemporaryDirectory() as folder:
+            password_file = os.path.join(folder, "kea-api-password")
+            with open(password_file, "wb") as file:
+                file.write(b"from-file\r\n")
+            with ScriptedServer(kea_like) as server:
+                output = run_leasedump(server.server_text,
+                                       {"LEASEDUMP_USER": "kea-api",
+                                        "LEASEDUMP_PASSWORD_FILE": password_file})
+            self.assertIn(f"Queried 2 entries from server {server.server_text}.", output)
+            credentials = base64.b64encode(b"kea-api:from-file").decode()
+            self.assertEqual({r.headers["authorization"] for r in server.requests},
+                             {f"Basic {credentials}"})
+            for unreadable in (os.path.join(folder, "missing"), folder):
+                with ScriptedServer(kea_like) as server:
+                    output = run_leasedump(server.server_text,
+                                           {"LEASEDUMP_USER": "kea-api",
+                                            "LEASEDUMP_PASSWORD_FILE": unreadable})
+                self.assertIn(error_line(DENIED), output)
+                self.assertEqual(server.requests, [])
+
 
 def chunked(reply):
-    """The same reply with its body sent in chunks of a few bytes."""
-    head, _, body = reply.partition(b"\r\n\r\n")
+    """The HTTP answer of a reply body, sent in chunks of a few bytes."""
+    head, _, body = http(reply).partition(b"\r\n\r\n")
     head = b"\r\n".join(line for line in head.split(b"\r\n")
                          if not line.lower().startswith(b"content-length"))
     chunks = b"".join(b"%x\r\n%s\r\n" % (len(body[i:i + 7]), body[i:i + 7])
                       for i in range(0, len(body), 7))
     return head + b"\r\nTransfer-Encoding: chunked\r\n\r\n" + chunks + b"0\r\n\r\n"
-
-
-def paced(pieces, pause):
-    """A reply sent as `pieces` with `pause` seconds before each but the first; the connection is
-    closed after it, as its head says."""
-    def send(connection):
-        for number, piece in enumerate(pieces):
-            if number > 0:
-                time.sleep(pause)
-            connection.sendall(piece)
-        connection.close()
-    return send
 
 
 def version_first(version_reply):
@@ -200,39 +270,36 @@ class NoProgressLimit(unittest.TestCase):
     """LEASEDUMP_TIMEOUT is the time without a byte, not a least average rate."""
 
     def test_steady_trickle_slower_than_a_byte_a_second_is_not_cut(self):
-        reply = http('[{"result": 0, "text": "2.2.0"}]', extra_headers="Connection: close\r\n")
-        split = reply.index(b"\r\n\r\n") + 4
-        body = reply[split:]
-        # 0.8 bytes a second for ten seconds, never two seconds without one.
-        pieces = [reply[:split]] + [body[i:i + 1] for i in range(8)] + [body[8:]]
-        started = time.monotonic()
-        with ScriptedServer(version_first(paced(pieces, 1.25))) as server:
-            output = run_leasedump(server.server_text, {"LEASEDUMP_TIMEOUT": "2"})
-        self.assertGreater(time.monotonic() - started, 10)
-        self.assertNotIn("Error:", output)
-        self.assertIn(f"Queried 2 entries from server {server.server_text}.", output)
+        body = b'[{"result": 0, "text": "2.2.0"}]'
+        # 0.8 bytes a second for over ten seconds, never two seconds without one.
+        trickle = Stream([body[i:i + 1] for i in range(9)] + [body[9:]], pause=1.25)
+        for transport in TRANSPORTS:
+            with self.subTest(transport=transport):
+                started = time.monotonic()
+                with ScriptedServer(version_first(trickle), transport) as server:
+                    output = run_leasedump(server.server_text, {"LEASEDUMP_TIMEOUT": "2"})
+                self.assertGreater(time.monotonic() - started, 10)
+                self.assertNotIn("Error:", output)
+                self.assertIn(f"Queried 2 entries from server {server.server_text}.", output)
 
     def test_silence_after_the_first_bytes_is_cut_after_the_limit(self):
-        def falls_silent(connection):
-            connection.sendall(b"HTTP/1.1 200 OK\r\nContent-Length: 40\r\n\r\n[{\"res")
-            time.sleep(1)
-            connection.sendall(b"ult\"")
-            time.sleep(30)
-        started = time.monotonic()
-        with ScriptedServer(version_first(falls_silent)) as server:
-            output, files = save_with_leasedump(server.server_text,
-                                                environment={"LEASEDUMP_TIMEOUT": "2"})
-        elapsed = time.monotonic() - started
-        self.assertIn(error_line("This operation returned because the timeout period expired"),
-                      output)
-        self.assertEqual(files, {})
-        self.assertGreater(elapsed, 3)
-        self.assertLess(elapsed, 7)
+        falls_silent = Stream([b'[{"res', b'ult"'], pause=1, length=40, then_silent=30)
+        for transport in TRANSPORTS:
+            with self.subTest(transport=transport):
+                started = time.monotonic()
+                with ScriptedServer(version_first(falls_silent), transport) as server:
+                    output, files = save_with_leasedump(server.server_text,
+                                                        environment={"LEASEDUMP_TIMEOUT": "2"})
+                elapsed = time.monotonic() - started
+                self.assertIn(error_line(TIMED_OUT), output)
+                self.assertEqual(files, {})
+                self.assertGreater(elapsed, 3)
+                self.assertLess(elapsed, 7)
 
 
 class RepliesOfAnotherShape(unittest.TestCase):
-    def run_against(self, respond):
-        with ScriptedServer(respond) as server:
+    def run_against(self, respond, transport="http"):
+        with ScriptedServer(respond, transport) as server:
             output, files = save_with_leasedump(server.server_text)
         return server, output, files
 
@@ -250,12 +317,13 @@ class RepliesOfAnotherShape(unittest.TestCase):
                 if request.command == "config-get":
                     return answer(0, arguments={"Dhcp4": dhcp4})
                 return kea_like(request)
-            with self.subTest(dhcp4=dhcp4):
-                server, output, files = self.run_against(respond)
-                self.assertIn(error_line("The data is invalid"), output)
-                self.assertNotIn("DHCP Subnet number", output)
-                self.assertIn(f"Queried 0 entries from server {server.server_text}.", output)
-                self.assertEqual(files, {})
+            for transport in TRANSPORTS:
+                with self.subTest(dhcp4=dhcp4, transport=transport):
+                    server, output, files = self.run_against(respond, transport)
+                    self.assertIn(error_line(INVALID), output)
+                    self.assertNotIn("DHCP Subnet number", output)
+                    self.assertIn(f"Queried 0 entries from server {server.server_text}.", output)
+                    self.assertEqual(files, {})
 
     def test_a_lease_of_the_wrong_shape_fails_its_subnet_only(self):
         for lease in ({"hw-address": "00:01:02:03:04:05", "hostname": "no-address"},
@@ -276,27 +344,49 @@ class RepliesOfAnotherShape(unittest.TestCase):
                     return answer(0, arguments={"leases": [{"ip-address": "10.9.0.1",
                                                             "subnet-id": 9}]})
                 return kea_like(request)
-            with self.subTest(lease=lease):
-                server, output, files = self.run_against(respond)
-                self.assertIn("Reading position: 192.168.7.0\r\n" +
-                              error_line("The data is invalid") +
-                              "Reading position: 10.9.0.0\r\n", output)
-                self.assertIn(f"Queried 1 entries from server {server.server_text}.", output)
-                self.assertIn(b"<ip>10.9.0.1</ip>", files["DHCP.xml"])
-                self.assertNotIn(b"192.168.7", files["DHCP.xml"])
+            for transport in TRANSPORTS:
+                with self.subTest(lease=lease, transport=transport):
+                    server, output, files = self.run_against(respond, transport)
+                    self.assertIn("Reading position: 192.168.7.0\r\n" + error_line(INVALID) +
+                                  "Reading position: 10.9.0.0\r\n", output)
+                    self.assertIn(f"Queried 1 entries from server {server.server_text}.", output)
+                    self.assertIn(b"<ip>10.9.0.1</ip>", files["DHCP.xml"])
+                    self.assertNotIn(b"192.168.7", files["DHCP.xml"])
 
 
 class FailedSubnetCalls(unittest.TestCase):
     def test_a_failed_subnet_is_reported_and_the_others_are_read(self):
         def second_subnet_fails(request):
             if page_from(request) == FROM_BEFORE_SUBNET_7:
-                return http("not json")
+                return Body(b"not json")
             return kea_like(request)
-        with ScriptedServer(second_subnet_fails) as server:
-            output = run_leasedump(server.server_text)
-        self.assertIn("Reading position: 192.168.7.0\r\n" + error_line("The data is invalid") +
-                      "Reading position: 10.9.0.0\r\n", output)
-        self.assertIn(f"Queried 0 entries from server {server.server_text}.", output)
+        for transport in TRANSPORTS:
+            with self.subTest(transport=transport):
+                with ScriptedServer(second_subnet_fails, transport) as server:
+                    output = run_leasedump(server.server_text)
+                self.assertIn("Reading position: 192.168.7.0\r\n" + error_line(INVALID) +
+                              "Reading position: 10.9.0.0\r\n", output)
+                self.assertIn(f"Queried 0 entries from server {server.server_text}.", output)
+
+
+class EnvironmentNotices(unittest.TestCase):
+    def test_unusable_timeout_is_said_once_and_the_output_stays_the_same(self):
+        def run(environment):
+            with ScriptedServer(kea_like) as server, tempfile.TemporaryDirectory() as folder:
+                result = subprocess.run([os.path.abspath(LEASEDUMP)],
+                                        input=f"{server.server_text}\n\n".encode(),
+                                        capture_output=True, timeout=60, cwd=folder,
+                                        env=dict(os.environ, **environment))
+            return result.stdout.replace(server.server_text.encode(), b"SERVER"), result.stderr
+        plain_output, plain_errors = run({})
+        self.assertEqual(plain_errors, b"")
+        for value in ("abc", "0", "-1", "1e9"):
+            with self.subTest(value=value):
+                output, errors = run({"LEASEDUMP_TIMEOUT": value})
+                self.assertEqual(output, plain_output)
+                self.assertEqual(errors, b'leasedump: LEASEDUMP_TIMEOUT "%s" is not a whole '
+                                 b"number of seconds from 1 to 86400; using 60\r\n"
+                                 % value.encode())
 
 
 class ReplyBounds(unittest.TestCase):
@@ -341,16 +431,19 @@ class ServerGoneBetweenPages(unittest.TestCase):
             if request.command == "lease4-get-page":
                 return page_of(request, leases)
             return kea_like(request)
-        with ScriptedServer(respond) as server:
-            output, files = save_with_leasedump(server.server_text, ["/text"])
-        pages = [page_from(request) for request in server.requests[2:]]
-        self.assertEqual(pages[0], "10.6.255.255")
-        self.assertEqual(pages[-1], FROM_BEFORE_SUBNET_9)
-        self.assertIn("Reading position: 10.7.0.0\r\n" +
-                      error_line("The RPC server is unavailable") +
-                      "Reading position: 10.9.0.0\r\n", output)
-        self.assertTrue(files["DHCP.xml"].endswith(b"\r\n;10.9.0.1;02-00-00-09-00-01\r\n"))
-
+        for transport in TRANSPORTS:
+            with self.subTest(transport=transport):
+                with ScriptedServer(respond, transport) as server:
+                    output, files = save_with_leasedump(server.server_text, ["/text"])
+                pages = [page_from(request) for request in server.requests[2:]]
+                self.assertEqual(pages[0], "10.6.255.255")
+                self.assertEqual(pages[-1], FROM_BEFORE_SUBNET_9)
+                self.assertIn("Reading position: 10.7.0.0\r\n" + error_line(UNAVAILABLE) +
+                              "Reading position: 10.9.0.0\r\n", output)
+                # The first page's leases of 10.7.0.0/16 are not kept.
+                self.assertIn(f"Queried 1 entries from server {server.server_text}.", output)
+                self.assertEqual(files["DHCP.xml"],
+                                 b"# Name;IP;MAC\r\n;10.9.0.1;02-00-00-09-00-01\r\n")
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)

@@ -229,7 +229,7 @@ TEST_F(LeaseQuery, FailedClientCallSkipsOnlyThatSubnet) {
   Scenario scenario;
   scenario.subnetBatches = {{0, true, {kSubnetA, kSubnetB, kSubnetC}}};
   scenario.clientBatches[kSubnetA] = {{5, true, {LeaseOf(1)}}};  // an array with an error
-  scenario.clientBatches[kSubnetB] = {{20005, false, {}}};
+  scenario.clientBatches[kSubnetB] = {{99999, false, {}}};
   scenario.clientBatches[kSubnetC] = {{0, true, {LeaseOf(3)}}};
   QueryRun run = Run(scenario);
   EXPECT_EQ(run.console,

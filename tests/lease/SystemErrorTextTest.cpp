@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/DhcpStatus.h"
+
 namespace {
 
 TEST(SystemErrorText, DropsTheLineEndAndFullStopOfTheSystemText) {
@@ -11,7 +13,17 @@ TEST(SystemErrorText, DropsTheLineEndAndFullStopOfTheSystemText) {
 }
 
 TEST(SystemErrorText, IsEmptyForACodeWithoutText) {
-  EXPECT_EQ(lease::SystemErrorText(20005), "");
+  EXPECT_EQ(lease::SystemErrorText(99999), "");
+}
+
+// An error line is "Error: " and this text: none of the client's statuses may leave it bare.
+TEST(SystemErrorText, EveryStatusTheClientReturnsHasAText) {
+  for (std::uint32_t status : dhcp_status::kReturnedByKeaClient) {
+    EXPECT_NE(lease::SystemErrorText(status), "") << status;
+  }
+  EXPECT_EQ(lease::SystemErrorText(dhcp_status::kInvalidParameter), "The parameter is incorrect");
+  EXPECT_EQ(lease::SystemErrorText(dhcp_status::kSubnetNotPresent),
+            "The specified subnet does not exist");
 }
 
 }  // namespace

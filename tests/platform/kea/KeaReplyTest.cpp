@@ -47,6 +47,19 @@ TEST(KeaReply, ResultCodesBecomeApiStatuses) {
   EXPECT_EQ(DecodeVersionReply(R"([{"result": -1}])").status, dhcp_status::kInvalidData);
 }
 
+// What kea-ctrl-agent answers while kea-dhcp4 is stopped: the server is not there.
+TEST(KeaReply, AgentThatCannotForwardMeansAnUnavailableServer) {
+  const std::string stopped =
+      R"([{"result": 1, "text": "unable to forward command to the dhcp4 service: No such file or )"
+      R"(directory. The server is likely to be offline"}])";
+  EXPECT_EQ(DecodeVersionReply(stopped).status, dhcp_status::kRpcServerUnavailable);
+  EXPECT_EQ(DecodeSubnetsReply(stopped).status, dhcp_status::kRpcServerUnavailable);
+  EXPECT_EQ(DecodeLeasesReply(stopped).status, dhcp_status::kRpcServerUnavailable);
+  EXPECT_EQ(
+      DecodeVersionReply(R"([{"result": 2, "text": "unable to forward command to the x"}])").status,
+      dhcp_status::kNotSupported);
+}
+
 // None of these is the answer described; each must give invalid data, none may crash.
 TEST(KeaReply, MalformedRepliesAreInvalidData) {
   const std::string deep(100000, '[');

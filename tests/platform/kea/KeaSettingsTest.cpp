@@ -1,8 +1,12 @@
 #include "platform/kea/KeaSettings.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
 
 namespace platform::kea {
 namespace {
@@ -33,6 +37,76 @@ TEST(KeaSettings, ReadsItsVariablesFromTheEnvironment) {
   ::unsetenv("LEASEDUMP_TIMEOUT");
   ::unsetenv("LEASEDUMP_USER");
   ::unsetenv("LEASEDUMP_PASSWORD");
+}
+
+TEST(KeaSettings, UnusableTimeoutIsNamedWithTheValueUsed) {
+  EXPECT_EQ(UnusableTimeoutNotice("abc"),
+            "leasedump: LEASEDUMP_TIMEOUT \"abc\" is not a whole number of seconds from 1 to "
+            "86400; using 60\r\n");
+  for (const char* text : {"", "0", "-1", "1e9", "86401"}) {
+    EXPECT_NE(UnusableTimeoutNotice(text), "") << text;
+  }
+  for (const char* text : {"1", "60", "060", "86400"}) {
+    EXPECT_EQ(UnusableTimeoutNotice(text), "") << text;
+  }
+  EXPECT_EQ(UnusableTimeoutNotice(nullptr), "");
+}
+
+class PasswordFile : public ::testing::Test {
+ protected:
+  void TearDown() override { std::filesystem::remove(path_); }
+
+  const char* Holding(const std::string& content) {
+    std::ofstream(path_, std::ios::binary) << content;
+    return path_.c_str();
+  }
+
+  std::string path_ = (std::filesystem::temp_directory_path() /
+                       ("leasedump-password-" + std::to_string(::getpid())))
+                          .string();
+};
+
+// (file content, password): one line end goes, nothing else.
+TEST_F(PasswordFile, PasswordIsTheContentWithoutOneLineEnd) {
+  const struct {
+    std::string content;
+    std::string password;
+  } rows[] = {
+      {"s3cret\n", "s3cret"},
+      {"s3cret\r\n", "s3cret"},
+      {"s3cret", "s3cret"},
+      {"s3cret\n\n", "s3cret\n"},
+      {" pass word \n", " pass word "},
+      {"\n", ""},
+      {"", ""},
+      {"s3cret\r", "s3cret\r"},
+      {std::string(kMaxPasswordFileBytes, 'p'), std::string(kMaxPasswordFileBytes, 'p')},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(PasswordFromFile(Holding(row.content)), row.password) << row.content.substr(0, 20);
+  }
+}
+
+TEST_F(PasswordFile, FileThatCannotBeReadGivesNoPassword) {
+  EXPECT_EQ(PasswordFromFile(Holding(std::string(kMaxPasswordFileBytes + 1, 'p'))), std::nullopt);
+  for (const char* path : {"/nonexistent/leasedump/password", "", "/", "/dev/null"}) {
+    EXPECT_EQ(PasswordFromFile(path), std::nullopt) << path;
+  }
+}
+
+TEST_F(PasswordFile, EnvironmentPasswordComesFirstThenTheFile) {
+  ::setenv("LEASEDUMP_PASSWORD_FILE", Holding("from-file\n"), 1);
+  ::setenv("LEASEDUMP_PASSWORD", "from-environment", 1);
+  EXPECT_EQ(ReadKeaSettings().password, "from-environment");
+  ::unsetenv("LEASEDUMP_PASSWORD");
+  KeaSettings settings = ReadKeaSettings();
+  EXPECT_EQ(settings.password, "from-file");
+  EXPECT_FALSE(settings.passwordUnreadable);
+  ::setenv("LEASEDUMP_PASSWORD_FILE", "/nonexistent/leasedump/password", 1);
+  settings = ReadKeaSettings();
+  EXPECT_EQ(settings.password, "");
+  EXPECT_TRUE(settings.passwordUnreadable);
+  ::unsetenv("LEASEDUMP_PASSWORD_FILE");
 }
 
 }  // namespace
