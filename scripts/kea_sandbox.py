@@ -20,6 +20,9 @@ The release (`release`): the host's own Kea, or a Debian chroot that scripts/mak
 made (`kea_release("trixie")`: Kea 2.6, `kea_release("sid")`: Kea 3.0). A chroot shares the
 host's network and file system below its root, so its sockets and ports serve the host.
 
+For real DHCP clients kea-dhcp4 may serve `interfaces` inside a network `namespace` (the
+subnets then need a `pool`); its control socket still reaches the host through the file system.
+
 Run as a program it serves sample leases until interrupted:
     python3 scripts/kea_sandbox.py                 # a few dozen leases over five subnets
     python3 scripts/kea_sandbox.py --leases 100000 --subnets 4
