@@ -15,7 +15,7 @@ new directory of /dev/shm. The longest command is timed in the bare page client,
 tool's requests one by one (version-get, config-get, every lease4-get-page); for today's route,
 the longest single lease4-get-all; each the median over the runs of a run's longest, with the
 worst of all runs beside it. kea-dhcp4's peak RSS is its VmHWM before and after the tool's
-runs (before the other clients run). With --limits the bare client walks the leases again with
+runs (before the other clients run), and after today's route. With --limits the bare client walks the leases again with
 each page size, for the choice of the tool's."""
 
 import argparse
@@ -192,7 +192,8 @@ def measure_path(options, path, release_name, lease_count, subnet_count, directo
     with KeaSandbox(subnets, leases, path=path, release=release) as kea:
         version = kea.command("version-get")[0].get("text", "").split()[0]
         dhcp4 = kea._dhcp4.pid
-        bare_page_walk(kea, TOOL_PAGE_LIMIT)  # warm-up: the server's first walk of its leases
+        for _ in range(2):  # warm-up: the server's first walks of its leases are slower
+            bare_page_walk(kea, TOOL_PAGE_LIMIT)
         rss_before = peak_rss_mib(dhcp4)
         # The tool and the bare client take turns, so that a slow moment of the machine or of
         # the server falls on both alike.
@@ -208,6 +209,7 @@ def measure_path(options, path, release_name, lease_count, subnet_count, directo
         rss_after = peak_rss_mib(dhcp4)
         get_all = curl_get_all if path != "unix" else socket_get_all
         today = [get_all(kea, directory) for _ in range(options.runs)]
+        rss_after_get_all = peak_rss_mib(dhcp4)
         limits = {limit: [bare_page_walk(kea, limit) for _ in range(options.runs)]
                   for limit in options.limits}
     return {
@@ -217,7 +219,7 @@ def measure_path(options, path, release_name, lease_count, subnet_count, directo
                  max(b[1] for b in bare), bare[0][2]),
         "today": (statistics.median(t[0] for t in today), statistics.median(t[1] for t in today),
                   "curl" if path != "unix" else "socket"),
-        "kea_rss": (rss_before, rss_after),
+        "kea_rss": (rss_before, rss_after, rss_after_get_all),
         "limits": {limit: (statistics.median(r[0] for r in runs),
                            statistics.median(r[1] for r in runs), max(r[1] for r in runs))
                    for limit, runs in limits.items()},
@@ -228,16 +230,17 @@ def print_table(scenario, results):
     print(f"\n{scenario}\n")
     print("| path | tool /text s | MiB | tool XML s | MiB | bare pages s (requests) | "
           "/text / bare | get-all per subnet s | longest page s (worst) | longest get-all s | "
-          "kea-dhcp4 VmHWM MiB before → after |")
-    print("|---|---|---|---|---|---|---|---|---|---|---|")
+          "kea-dhcp4 VmHWM MiB: before → after the tool | after get-all |")
+    print("|---|---|---|---|---|---|---|---|---|---|---|---|")
     for r in results:
         (tw, tm), (xw, xm) = r["text"], r["xml"]
         bw, blong, bworst, requests = r["bare"]
         aw, along, route = r["today"]
-        before, after = r["kea_rss"]
+        before, after, after_get_all = r["kea_rss"]
         print(f"| {r['name']} | {tw:.2f} | {tm:.0f} | {xw:.2f} | {xm:.0f} | {bw:.2f} ({requests}) "
               f"| {tw / bw:.2f}x | {aw:.2f} ({route}) | {blong:.3f} ({bworst:.3f}) | {along:.3f} | "
-              f"{before:.0f} → {after:.0f} (+{(after - before) / before * 100:.1f} %) |")
+              f"{before:.0f} → {after:.0f} (+{(after - before) / before * 100:.1f} %) | "
+              f"{after_get_all:.0f} (+{(after_get_all - before) / before * 100:.0f} %) |")
     limits = sorted({limit for r in results for limit in r["limits"]})
     if limits:
         print("\n| path | " + " | ".join(f"limit {limit}: s, longest s (worst)" for limit in limits) +
