@@ -126,7 +126,7 @@ std::vector<DHCP_IP_MASK> MasksOf(const SubnetScope& scope, const std::vector<Ke
 }
 
 // What both enumerations do first and last: check and clear what the caller passed, find the
-// session, and after a batch report its counts and move the resume handle past the end.
+// session, and after a batch report its counts and the resume handle of the next one.
 struct Enumeration {
   template <typename Array>
   Enumeration(char16_t* server, DHCP_RESUME_HANDLE* resume, Array** info, std::uint32_t* read,
