@@ -34,6 +34,7 @@ import argparse
 import base64
 import ctypes
 import glob
+import ipaddress
 import json
 import os
 import shutil
@@ -558,19 +559,26 @@ def sample_network():
 
 
 def generated_network(lease_count, subnet_count):
-    """`subnet_count` /16 subnets (the last one in a shared network) sharing `lease_count`
-    leases evenly, for measurements."""
-    subnets = [Subnet(i + 1, f"10.{i + 1}.0.0/16",
+    """`subnet_count` subnets (the last one in a shared network) sharing `lease_count` leases
+    evenly, for measurements: /16 subnets 10.1.0.0, 10.2.0.0, ... while each holds its share,
+    /8 subnets 11.0.0.0, 12.0.0.0, ... beyond that."""
+    per_subnet = -(-lease_count // subnet_count)
+    wide = per_subnet > 65534
+    if per_subnet > (1 << 24) - 2:
+        raise ValueError("more leases than the /8 subnets hold")
+
+    def base(subnet):
+        return (10 + subnet) << 24 if wide else (10 << 24) | (subnet << 16)
+    subnets = [Subnet(i + 1, f"{ipaddress.IPv4Address(base(i + 1))}/{8 if wide else 16}",
                       shared_network="measured" if i == subnet_count - 1 else None)
                for i in range(subnet_count)]
-    if lease_count > subnet_count * 65534:
-        raise ValueError("more leases than the /16 subnets hold")
     leases = []
     for n in range(lease_count):
         subnet = n % subnet_count + 1
         host = n // subnet_count + 1
-        leases.append(Lease(f"10.{subnet}.{host >> 8}.{host & 0xff}", subnet,
-                            f"00:16:3e:{subnet:02x}:{host >> 8:02x}:{host & 0xff:02x}",
+        leases.append(Lease(str(ipaddress.IPv4Address(base(subnet) + host)), subnet,
+                            f"00:16:{0x3e + (host >> 16):02x}:{subnet:02x}:{host >> 8 & 0xff:02x}:"
+                            f"{host & 0xff:02x}",
                             f"host-{n}.example.com."))
     return subnets, leases
 

@@ -95,6 +95,11 @@ DHCP_IP_ARRAY* NewIpArray(std::span<const DHCP_IP_ADDRESS> addresses) {
 }
 
 DHCP_CLIENT_INFO_ARRAY* NewClientArray(std::span<const KeaLease> leases, DHCP_IP_MASK mask) {
+  return NewClientArray(leases, std::vector<DHCP_IP_MASK>(leases.size(), mask));
+}
+
+DHCP_CLIENT_INFO_ARRAY* NewClientArray(std::span<const KeaLease> leases,
+                                       std::span<const DHCP_IP_MASK> masks) {
   Block<DHCP_CLIENT_INFO_ARRAY> array = NewBlock<DHCP_CLIENT_INFO_ARRAY>();
   if (leases.empty()) {
     return array.release();
@@ -103,8 +108,8 @@ DHCP_CLIENT_INFO_ARRAY* NewClientArray(std::span<const KeaLease> leases, DHCP_IP
   Block<DHCP_CLIENT_INFO*> pointers = NewBlock<DHCP_CLIENT_INFO*>(leases.size());
   std::vector<ClientBlocks> clients;
   clients.reserve(leases.size());
-  for (const KeaLease& lease : leases) {
-    clients.push_back(NewClient(lease, mask));
+  for (std::size_t i = 0; i < leases.size(); ++i) {
+    clients.push_back(NewClient(leases[i], masks[i]));
   }
   for (std::size_t i = 0; i < clients.size(); ++i) {
     pointers.get()[i] = clients[i].Release();

@@ -19,6 +19,10 @@ DHCP_IP_ARRAY* NewIpArray(std::span<const DHCP_IP_ADDRESS> addresses);
 // has a null ClientName, one without hardware address a null Data.
 DHCP_CLIENT_INFO_ARRAY* NewClientArray(std::span<const KeaLease> leases, DHCP_IP_MASK mask);
 
+// The same with each lease's own mask, masks[i] for leases[i].
+DHCP_CLIENT_INFO_ARRAY* NewClientArray(std::span<const KeaLease> leases,
+                                       std::span<const DHCP_IP_MASK> masks);
+
 void FreeDhcpBlock(void* block);
 
 }  // namespace platform::kea

@@ -13,9 +13,11 @@ namespace platform::kea {
 namespace {
 
 struct Download {
-  explicit Download(long timeoutSeconds)
-      : watch(std::chrono::seconds(timeoutSeconds), ProgressWatch::Clock::now()) {}
+  Download(long timeoutSeconds, std::size_t maxBytes)
+      : maxBytes(maxBytes),
+        watch(std::chrono::seconds(timeoutSeconds), ProgressWatch::Clock::now()) {}
 
+  std::size_t maxBytes;
   std::string body;
   bool outOfMemory = false;
   std::uint64_t headerBytes = 0;
@@ -27,7 +29,7 @@ struct Download {
 std::size_t ReceiveBytes(char* data, std::size_t size, std::size_t count, void* context) {
   auto* download = static_cast<Download*>(context);
   std::size_t bytes = size * count;
-  if (bytes > kMaxReplyBytes - download->body.size()) {
+  if (bytes > download->maxBytes - download->body.size()) {
     return 0;
   }
   try {
@@ -102,7 +104,6 @@ void ApplySettings(CURL* curl, curl_slist* headers, const KeaSettings& settings)
   // The no-progress limit is ours (curl's low-speed limit would cut a slow but steady trickle).
   curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
   curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, WatchProgress);
-  curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(kMaxReplyBytes));
   curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, ReceiveBytes);
   curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, ReceiveHeader);
   if (!settings.user.empty()) {
@@ -168,12 +169,14 @@ HttpSession::HttpSession(std::string url, const KeaSettings& settings)
 
 HttpSession::~HttpSession() = default;
 
-TransportReply HttpSession::Exchange(const std::string& body) {
+TransportReply HttpSession::Exchange(const std::string& body, std::size_t maxReplyBytes) {
   if (passwordUnreadable_) {
     return TransportReply{dhcp_status::kAccessDenied, {}};
   }
   CURL* curl = static_cast<CURL*>(curl_.get());
-  Download download(timeoutSeconds_);
+  Download download(timeoutSeconds_, maxReplyBytes);
+  // A Content-Length past the bound is refused before any of the body is read.
+  curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(maxReplyBytes));
   curl_easy_setopt(curl, CURLOPT_URL, url_.c_str());
   curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.c_str());
   curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));

@@ -28,7 +28,7 @@ class HttpSession : public KeaTransport {
   HttpSession(const HttpSession&) = delete;
   HttpSession& operator=(const HttpSession&) = delete;
 
-  TransportReply Exchange(const std::string& request) override;
+  TransportReply Exchange(const std::string& request, std::size_t maxReplyBytes) override;
   bool NamesService() const override { return true; }
 
  private:

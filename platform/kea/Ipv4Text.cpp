@@ -60,6 +60,17 @@ std::optional<std::uint32_t> ParseIpv4Address(std::string_view text) {
   return address;
 }
 
+std::string FormatIpv4Address(std::uint32_t address) {
+  std::string text;
+  for (int shift = 24; shift >= 0; shift -= 8) {
+    text += std::to_string((address >> shift) & 0xFF);
+    if (shift > 0) {
+      text += '.';
+    }
+  }
+  return text;
+}
+
 std::optional<Ipv4Prefix> ParseIpv4Prefix(std::string_view text) {
   std::size_t slash = text.find('/');
   if (slash == std::string_view::npos) {
@@ -82,6 +93,10 @@ std::uint32_t MaskOfPrefixLength(std::uint8_t length) {
     return 0xFFFFFFFFu;
   }
   return ~((std::uint32_t{1} << (32 - length)) - 1);
+}
+
+std::uint32_t LastAddressOf(Ipv4Prefix prefix) {
+  return prefix.address | ~MaskOfPrefixLength(prefix.length);
 }
 
 std::optional<std::vector<std::uint8_t>> ParseHardwareAddress(std::string_view text) {

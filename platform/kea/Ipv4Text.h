@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -18,11 +19,17 @@ struct Ipv4Prefix {
   std::uint8_t length = 0;
 };
 
+// The dotted-decimal text of a host-order address, as ParseIpv4Address reads it.
+std::string FormatIpv4Address(std::uint32_t address);
+
 // "a.b.c.d/n" with n from 0 to 32.
 std::optional<Ipv4Prefix> ParseIpv4Prefix(std::string_view text);
 
 // The netmask of a prefix length from 0 to 32, in host order.
 std::uint32_t MaskOfPrefixLength(std::uint8_t length);
+
+// The last address of a prefix (its broadcast address; the prefix's own for a /32).
+std::uint32_t LastAddressOf(Ipv4Prefix prefix);
 
 // Hexadecimal bytes of one or two digits joined by colons, as in "00:16:3e:0a:0b:0c"; the empty
 // text is the empty address.

@@ -21,8 +21,9 @@ std::string KeaClient::KeaCommand(const std::string& command, const std::string&
 
 template <typename Value>
 KeaReply<Value> KeaClient::Exchange(const std::string& request,
-                                    KeaReply<Value> (*decode)(const std::string& body)) {
-  TransportReply reply = transport_->Exchange(request);
+                                    KeaReply<Value> (*decode)(const std::string& body),
+                                    std::size_t maxReplyBytes) {
+  TransportReply reply = transport_->Exchange(request, maxReplyBytes);
   if (reply.status != dhcp_status::kSuccess) {
     return KeaReply<Value>{reply.status, {}};
   }
@@ -37,10 +38,16 @@ KeaReply<std::vector<KeaSubnet>> KeaClient::GetSubnets() {
   return Exchange(KeaCommand("config-get"), DecodeSubnetsReply);
 }
 
-KeaReply<std::vector<KeaLease>> KeaClient::GetLeases(std::uint32_t subnetId) {
-  return Exchange(
-      KeaCommand("lease4-get-all", R"({"subnets": [)" + std::to_string(subnetId) + "]}"),
-      DecodeLeasesReply);
+KeaReply<std::vector<KeaLease>> KeaClient::GetLeasePage(std::optional<std::uint32_t> after,
+                                                        std::uint32_t limit) {
+  std::string arguments = R"({"from": )";
+  if (after) {
+    arguments.append(1, '"').append(FormatIpv4Address(*after)).append(1, '"');
+  } else {
+    arguments.append(R"("start")");
+  }
+  arguments.append(R"(, "limit": )").append(std::to_string(limit)).append("}");
+  return Exchange(KeaCommand("lease4-get-page", arguments), DecodeLeasesReply, kMaxPageReplyBytes);
 }
 
 }  // namespace platform::kea

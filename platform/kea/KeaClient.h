@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,7 +11,7 @@
 
 namespace platform::kea {
 
-// The three commands of Kea's control API that the DHCP API needs, sent to the dhcp4 service
+// The commands of Kea's control API that the DHCP API needs, sent to the dhcp4 service
 // over one transport.
 class KeaClient {
  public:
@@ -18,12 +19,16 @@ class KeaClient {
 
   KeaReply<KeaVersion> GetVersion();
   KeaReply<std::vector<KeaSubnet>> GetSubnets();
-  KeaReply<std::vector<KeaLease>> GetLeases(std::uint32_t subnetId);
+  // lease4-get-page: at most `limit` leases after the address `after` (from the first when
+  // nullopt), in ascending address order.
+  KeaReply<std::vector<KeaLease>> GetLeasePage(std::optional<std::uint32_t> after,
+                                               std::uint32_t limit);
 
  private:
   template <typename Value>
   KeaReply<Value> Exchange(const std::string& request,
-                           KeaReply<Value> (*decode)(const std::string& body));
+                           KeaReply<Value> (*decode)(const std::string& body),
+                           std::size_t maxReplyBytes = kMaxReplyBytes);
 
   // The request text of a command; `arguments` is JSON text or empty.
   std::string KeaCommand(const std::string& command, const std::string& arguments = {}) const;

@@ -172,8 +172,10 @@ bool ReadLease(element entry, std::vector<KeaLease>& leases) {
   std::string_view hardwareText;
   std::string_view hostName;
   KeaLease lease;
+  element subnetId;
   if (entry.get(fields) != simdjson::SUCCESS ||
       !RequiredMember(fields, "ip-address", addressText) ||
+      !RequiredMember(fields, "subnet-id", subnetId) || !NumberValue(subnetId, lease.subnetId) ||
       !OptionalString(fields, "hw-address", hardwareText) ||
       !OptionalString(fields, "hostname", hostName) ||
       !OptionalNumber(fields, "cltt", lease.lastTransactionTime) ||

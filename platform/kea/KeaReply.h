@@ -27,6 +27,7 @@ struct KeaSubnet {
 
 struct KeaLease {
   std::uint32_t address = 0;
+  std::uint32_t subnetId = 0;
   std::vector<std::uint8_t> hardwareAddress;
   std::string hostName;                   // UTF-8; empty when the lease has none
   std::uint64_t lastTransactionTime = 0;  // "cltt": seconds since 1970-01-01 UTC
@@ -53,7 +54,8 @@ KeaReply<KeaVersion> DecodeVersionReply(const std::string& body);
 // config-get: every entry of Dhcp4.subnet4, then those of each Dhcp4.shared-networks[].subnet4.
 KeaReply<std::vector<KeaSubnet>> DecodeSubnetsReply(const std::string& body);
 
-// lease4-get-all: result 3 (no leases) is success with none.
+// lease4-get-page (or lease4-get-all): the leases in the order given, each with its subnet id;
+// result 3 (no leases) is success with none.
 KeaReply<std::vector<KeaLease>> DecodeLeasesReply(const std::string& body);
 
 }  // namespace platform::kea

@@ -6,10 +6,18 @@
 
 namespace platform::kea {
 
-// The largest reply body accepted: 256 MiB. Kea writes about 250 bytes per lease, so this holds
-// a subnet of about a million leases, far more than any subnet a DHCP server hands out, while a
-// runaway or hostile reply cannot grow the process without end.
+// The largest reply body accepted for a command other than a page of leases: 256 MiB. config-get
+// brings the server's whole configuration, which grows with its subnets and with the host
+// reservations kept in it (some hundreds of bytes each, a kilobyte or more for a subnet with its
+// defaults written out): the bound leaves room for about a million reservations, while a runaway
+// or hostile reply cannot grow the process without end.
 inline constexpr std::size_t kMaxReplyBytes = std::size_t{256} << 20;
+
+// The largest page of leases accepted: 16 MiB. Kea writes about 250 bytes for a lease; one with
+// the longest host name (255 bytes, each non-ASCII byte escaped as six characters), the longest
+// client id and extended relay information stays under 4 KB. A page of 500 such leases is under
+// 2 MiB, so the bound leaves a margin of eight, and the tool never holds more than one page.
+inline constexpr std::size_t kMaxPageReplyBytes = std::size_t{16} << 20;
 
 // How long a connection may take before the server counts as not answering.
 inline constexpr long kConnectTimeoutSeconds = 5;
@@ -26,7 +34,8 @@ class KeaTransport {
  public:
   virtual ~KeaTransport() = default;
 
-  virtual TransportReply Exchange(const std::string& request) = 0;
+  // A reply body longer than `maxReplyBytes` is refused (kInvalidData) as soon as it shows.
+  virtual TransportReply Exchange(const std::string& request, std::size_t maxReplyBytes) = 0;
 
   // True when a command must name the service it is for: the control agent forwards by it, and
   // kea-dhcp4's own HTTP socket accepts it. kea-dhcp4's UNIX socket is the service itself.

@@ -167,7 +167,8 @@ UnixSocketTransport::UnixSocketTransport(std::string path, const KeaSettings& se
       timeoutSeconds_(settings.timeoutSeconds),
       opened_(std::move(opened)) {}
 
-TransportReply UnixSocketTransport::Exchange(const std::string& request) {
+TransportReply UnixSocketTransport::Exchange(const std::string& request,
+                                             std::size_t maxReplyBytes) {
   SocketHandle socket = std::move(opened_);
   if (!socket) {
     UnixConnection connection = ConnectUnixSocket(path_);
@@ -181,7 +182,7 @@ TransportReply UnixSocketTransport::Exchange(const std::string& request) {
     return {status, {}};
   }
   SocketSource source(socket.Descriptor(), timeoutSeconds_);
-  return ReadReplyUntilClosed(source);
+  return ReadReplyUntilClosed(source, maxReplyBytes);
 }
 
 }  // namespace platform::kea

@@ -37,13 +37,13 @@ UnixConnection ConnectUnixSocket(const std::string& path);
 
 // kea-dhcp4's own UNIX control socket: one connection per command, which the server closes after
 // its answer. The bounds are those of HTTP: kConnectTimeoutSeconds to connect, the settings'
-// no-progress limit in either direction, kMaxReplyBytes and kMaxJsonDepth for the reply.
+// no-progress limit in either direction, the caller's size bound and kMaxJsonDepth for the reply.
 class UnixSocketTransport : public KeaTransport {
  public:
   // `opened`, when given, is a connection to `path` already made; the first command uses it.
   UnixSocketTransport(std::string path, const KeaSettings& settings, SocketHandle opened = {});
 
-  TransportReply Exchange(const std::string& request) override;
+  TransportReply Exchange(const std::string& request, std::size_t maxReplyBytes) override;
   bool NamesService() const override { return false; }
 
  private:

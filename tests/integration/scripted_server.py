@@ -58,6 +58,24 @@ class Stream:
         connection.close()
 
 
+def address_number(text):
+    first, second, third, fourth = (int(part) for part in text.split("."))
+    return (first << 24) | (second << 16) | (third << 8) | fourth
+
+
+def page_of(request, leases, bare=False):
+    """Kea's answer to the lease4-get-page `request` from `leases` (dictionaries as Kea writes
+    them, in ascending address order): those after "from", at most "limit"."""
+    arguments = request.json["arguments"]
+    after = -1 if arguments["from"] == "start" else address_number(arguments["from"])
+    page = [lease for lease in leases
+            if address_number(lease["ip-address"]) > after][:arguments["limit"]]
+    if not page:
+        return answer(3, "0 IPv4 lease(s) found.", {"count": 0, "leases": []}, bare)
+    return answer(0, f"{len(page)} IPv4 lease(s) found.", {"count": len(page), "leases": page},
+                  bare)
+
+
 class Request:
     def __init__(self, command_json, request_line="", headers=None):
         self.request_line = request_line

@@ -20,18 +20,34 @@ def saved_form(lease):
     return name, lease["ip-address"], lease.get("hw-address", "").replace(":", "-").upper()
 
 
+def text_host_name(name):
+    return "".join("?" if character == ";" or ord(character) < 0x20 else character
+                   for character in name)
+
+
+def address_number(text):
+    first, second, third, fourth = (int(part) for part in text.split("."))
+    return (first << 24) | (second << 16) | (third << 8) | fourth
+
+
 def served_records(kea):
     """Every lease the server returns over the sandbox's own path, in the order leasedump saves
     them: subnet by subnet in the order of config-get (plain subnets, then those of shared
-    networks), and within a subnet in the order Kea lists its leases."""
+    networks), and within a subnet in ascending address order. Subnets at one network address
+    are one subnet to the DHCP API, reported where the first of them stands."""
     config = kea.command("config-get")[0]["arguments"]["Dhcp4"]
-    subnet_ids = [subnet["id"] for subnet in config.get("subnet4", [])] + [
-        subnet["id"] for network in config.get("shared-networks", [])
+    subnets = config.get("subnet4", []) + [
+        subnet for network in config.get("shared-networks", [])
         for subnet in network.get("subnet4", [])]
+    ids_by_address = {}
+    for subnet in subnets:
+        ids_by_address.setdefault(subnet["subnet"].split("/")[0], []).append(subnet["id"])
     records = []
-    for subnet_id in subnet_ids:
-        answer = kea.command("lease4-get-all", {"subnets": [subnet_id]})[0]
-        records += [saved_form(lease) for lease in answer.get("arguments", {}).get("leases", [])]
+    for subnet_ids in ids_by_address.values():
+        answer = kea.command("lease4-get-all", {"subnets": subnet_ids})[0]
+        leases = answer.get("arguments", {}).get("leases", [])
+        leases.sort(key=lambda lease: address_number(lease["ip-address"]))
+        records += [saved_form(lease) for lease in leases]
     return records
 
 
@@ -40,12 +56,9 @@ def assert_saved_as_served(test, kea, xml_file, text_file):
     same order; returns them."""
     served = served_records(kea)
     test.assertEqual(records_of_xml(xml_file), served)
+    # The text format has no quoting, so a semicolon or a control character in a host name is
+    # written as "?".
     test.assertEqual(records_of_text(text_file),
-                     [(text_field(name), ip, mac) for name, ip, mac in served])
+                     [(text_host_name(name), address, mac) for name, address, mac in served])
     return served
 
-
-def text_field(name):
-    """The text format has no quoting: a control character or a semicolon in a host name is
-    written as '?', so that no client can start a line or a field of its own."""
-    return "".join("?" if ch == ";" or ord(ch) < 0x20 else ch for ch in name)

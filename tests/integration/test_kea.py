@@ -53,10 +53,15 @@ def mac_text(hwaddr):
     return hwaddr.replace(":", "-").upper()
 
 
+def address_key(lease):
+    return tuple(int(part) for part in lease.address.split("."))
+
+
 def expected_records():
-    """(host name, IP, MAC) of every lease, in the order in which Kea lists them."""
+    """(host name, IP, MAC) of every lease: the subnets in the order of Kea's configuration,
+    the leases of each in ascending address order."""
     by_subnet = {}
-    for lease, name in FIXTURES:
+    for lease, name in sorted(FIXTURES, key=lambda fixture: address_key(fixture[0])):
         by_subnet.setdefault(lease.subnet_id, []).append((lease, name))
     order = [s.id for s in SUBNETS if not s.shared_network] + \
             [s.id for s in SUBNETS if s.shared_network]
@@ -88,7 +93,7 @@ class RealKeaServer(unittest.TestCase):
         self.assertIn(f"Queried {len(FIXTURES)} entries from server {self.kea.server_text}.", lines)
         self.assertNotIn("Error:", output)
 
-    def test_saves_an_xml_document_of_every_lease_in_kea_order(self):
+    def test_saves_an_xml_document_of_every_lease_in_subnet_and_address_order(self):
         output, files = save_with_leasedump(self.kea.server_text)
         self.assertEqual(list(files), ["DHCP.xml"])
         document = files["DHCP.xml"]
@@ -135,10 +140,14 @@ class RealKeaServer(unittest.TestCase):
         self.assertIsNone(by_address["10.2.1.6"]["name"])
         self.assertEqual(by_address["10.2.1.7"]["hw"], "")
         self.assertEqual(bytes.fromhex(by_address["10.3.7.1"]["name"]).decode(), "日本語.example.")
-        # The empty subnet is an empty array, not an error.
+        # The empty subnet is an empty array, not an error; the handle then stands after the
+        # subnet's 256 addresses.
         self.assertEqual(clients["10.5.0.0"], [{"call": "clients", "subnet": "10.5.0.0",
                                                 "status": 0, "read": 0, "total": 0,
-                                                "resume": 0, "clients": []}])
+                                                "resume": 256, "clients": []},
+                                               {"call": "clients", "subnet": "10.5.0.0",
+                                                "status": 259, "read": 0, "total": 0,
+                                                "resume": 256, "clients": None}])
         self.assertEqual(clients["10.9.9.0"][0]["status"], 20005)
 
     def test_server_may_be_named_by_url_or_host_name(self):
@@ -185,8 +194,9 @@ class DhcpServerDown(unittest.TestCase):
         are asked for."""
         with KeaSandbox(SUBNETS, [lease for lease, _ in FIXTURES]) as kea:
             def relay(request):
-                if request.command == "lease4-get-all" and \
-                        request.json["arguments"]["subnets"] == [2]:
+                # The first page of 10.2.0.0/23 starts after the address before it.
+                if request.command == "lease4-get-page" and \
+                        request.json["arguments"]["from"] == "10.1.255.255":
                     kea.stop_dhcp4()
                 return http(json.dumps(kea.command(request.command,
                                                    request.json.get("arguments"))))
@@ -349,16 +359,23 @@ class KeaReleases(unittest.TestCase):
 
 
 class LargeSubnets(unittest.TestCase):
-    def test_every_lease_of_large_subnets_arrives(self):
-        subnets = [Subnet(1, "10.10.0.0/16"), Subnet(2, "10.20.0.0/16", shared_network="big")]
-        leases = [Lease(f"10.{10 * s}.{n >> 8}.{n & 255}", s, f"02:00:00:{s:02x}:{n >> 8:02x}:"
-                        f"{n & 255:02x}", f"host-{s}-{n}.example.") for s in (1, 2)
-                  for n in range(1, 6001)]
+    def test_every_lease_of_large_subnets_arrives_in_address_order(self):
+        """Pages of many leases; 10.10.0.0/24 (id 3) shares its network address with
+        10.10.0.0/16 (id 1), and the DHCP API names the two as one subnet with the leases of
+        both."""
+        subnets = [Subnet(1, "10.10.0.0/16"), Subnet(3, "10.10.0.0/24"),
+                   Subnet(2, "10.20.0.0/16", shared_network="big")]
+        leases = [Lease(f"10.{10 * s}.{n >> 8}.{n & 255}", 3 if s == 1 and n < 256 and n % 2 == 0
+                        else s, f"02:00:00:{s:02x}:{n >> 8:02x}:{n & 255:02x}",
+                        f"host-{s}-{n}.example.") for s in (1, 2) for n in range(1, 6001)]
         with KeaSandbox(subnets, leases) as kea:
-            output = run_leasedump(kea.server_text)
-        self.assertIn(f"Queried {len(leases)} entries from server {kea.server_text}.",
-                      console_lines(output))
+            output, files = save_with_leasedump(kea.server_text, ["/text"])
+        lines = console_lines(output)
+        self.assertIn("DHCP Subnet number = 2", lines)
+        self.assertIn(f"Queried {len(leases)} entries from server {kea.server_text}.", lines)
         self.assertNotIn("Error:", output)
+        self.assertEqual([row[1] for row in rows_of_text(files["DHCP.xml"])[1:]],
+                         [lease.address for lease in leases])
 
 
 if __name__ == "__main__":

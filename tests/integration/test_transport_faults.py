@@ -12,9 +12,10 @@ import unittest
 
 from program_runs import LEASEDUMP, error_line, probe_api, run_leasedump, save_with_leasedump
 from scripted_server import (CLOSE, SILENT, TRANSPORTS, Body, ScriptedServer, Stream, answer,
-                             http)
+                             http, page_of)
 
 MAX_REPLY_BYTES = 256 << 20
+MAX_PAGE_REPLY_BYTES = 16 << 20
 DENIED = "Access is denied"
 INVALID = "The data is invalid"
 UNAVAILABLE = "The RPC server is unavailable"
@@ -150,6 +151,15 @@ class full_listener:
         self.folder.cleanup()
 
 
+KEA_LIKE_LEASES = [
+    {"ip-address": "192.168.7.5", "subnet-id": 7, "hw-address": "0a:0b:0c:0d:0e:0f",
+     "hostname": "\u65e5\u672c.example.", "cltt": 1000, "valid-lft": 60},
+    {"ip-address": "192.168.7.6", "subnet-id": 7, "hw-address": "", "hostname": "caf\u00e9."}]
+# The first page of each subnet starts after the address before the subnet.
+FROM_BEFORE_SUBNET_7 = "192.168.6.255"
+FROM_BEFORE_SUBNET_9 = "10.8.255.255"
+
+
 def kea_like(request):
     """A newer Kea: bare answer objects, code points above 255 in host names."""
     if request.command == "version-get":
@@ -159,13 +169,11 @@ def kea_like(request):
             "subnet4": [{"id": 7, "subnet": "192.168.7.0/24"}],
             "shared-networks": [{"name": "n", "subnet4": [{"id": 9, "subnet": "10.9.0.0/16"}]}]}},
             bare=True)
-    if request.json["arguments"] == {"subnets": [7]}:
-        return answer(0, arguments={"leases": [
-            {"ip-address": "192.168.7.5", "hw-address": "0a:0b:0c:0d:0e:0f",
-             "hostname": "\u65e5\u672c.example.", "cltt": 1000, "valid-lft": 60},
-            {"ip-address": "192.168.7.6", "hw-address": "", "hostname": "caf\u00e9."}]},
-            bare=True)
-    return answer(3, "0 IPv4 lease(s) found.", {"leases": []}, bare=True)
+    return page_of(request, KEA_LIKE_LEASES, bare=True)
+
+
+def page_from(request):
+    return request.json["arguments"]["from"] if request.command == "lease4-get-page" else None
 
 
 class WellBehavedServer(unittest.TestCase):
@@ -198,7 +206,7 @@ class WellBehavedServer(unittest.TestCase):
             output = run_leasedump(server.server_text, environment)
         self.assertIn(f"Queried 2 entries from server {server.server_text}.", output)
         self.assertEqual([r.command for r in server.requests],
-                         ["version-get", "config-get", "lease4-get-all", "lease4-get-all"])
+                         ["version-get", "config-get", "lease4-get-page", "lease4-get-page"])
         self.assertEqual(server.connections, 1)
         credentials = base64.b64encode(b"admin:s3cret").decode()
         for request in server.requests:
@@ -206,8 +214,9 @@ class WellBehavedServer(unittest.TestCase):
             self.assertEqual(request.headers["content-type"], "application/json")
             self.assertEqual(request.headers["authorization"], f"Basic {credentials}")
             self.assertEqual(request.json["service"], ["dhcp4"])
-        self.assertEqual(server.requests[2].json["arguments"], {"subnets": [7]})
-        self.assertEqual(server.requests[3].json["arguments"], {"subnets": [9]})
+        self.assertEqual([page_from(r) for r in server.requests[2:]],
+                         [FROM_BEFORE_SUBNET_7, FROM_BEFORE_SUBNET_9])
+        self.assertGreater(server.requests[2].json["arguments"]["limit"], 0)
 
     def test_unix_socket_takes_one_connection_a_command_without_service_or_credentials(self):
         environment = {"LEASEDUMP_USER": "admin", "LEASEDUMP_PASSWORD_FILE": "/nonexistent"}
@@ -216,9 +225,9 @@ class WellBehavedServer(unittest.TestCase):
         self.assertIn(f"Queried 2 entries from server {server.server_text}.", output)
         self.assertEqual(server.requests[0].json, {"command": "version-get"})
         self.assertEqual([r.command for r in server.requests],
-                         ["version-get", "config-get", "lease4-get-all", "lease4-get-all"])
+                         ["version-get", "config-get", "lease4-get-page", "lease4-get-page"])
         self.assertEqual(server.connections, 4)
-        self.assertEqual(server.requests[3].json["arguments"], {"subnets": [9]})
+        self.assertEqual(server.requests[3].json["arguments"]["from"], FROM_BEFORE_SUBNET_9)
 
     def test_password_comes_from_its_file_and_an_unreadable_file_sends_nothing(self):
         with tempfile.TemporaryDirectory() as folder:
@@ -322,14 +331,18 @@ class RepliesOfAnotherShape(unittest.TestCase):
                       {"ip-address": "192.168.7.256"}, {"ip-address": "192.168.7.9", "cltt": -5},
                       {"ip-address": "192.168.7.9", "valid-lft": 1 << 32},
                       {"ip-address": ["192.168.7.9"]}, {"ip-address": "192.168.7.9",
-                                                        "hostname": 17}, "192.168.7.9"):
+                                                        "hostname": 17},
+                      {"ip-address": "192.168.7.9", "subnet-id": None}, "192.168.7.9"):
             def respond(request, lease=lease):
-                if request.command == "lease4-get-all" and \
-                        request.json["arguments"]["subnets"] == [7]:
+                if isinstance(lease, dict):
+                    lease = {"subnet-id": 7, **lease}
+                if page_from(request) == FROM_BEFORE_SUBNET_7:
                     return answer(0, arguments={"leases": [
-                        {"ip-address": "192.168.7.5", "hw-address": "0a:0b:0c:0d:0e:0f"}, lease]})
-                if request.command == "lease4-get-all":
-                    return answer(0, arguments={"leases": [{"ip-address": "10.9.0.1"}]})
+                        {"ip-address": "192.168.7.5", "subnet-id": 7,
+                         "hw-address": "0a:0b:0c:0d:0e:0f"}, lease]})
+                if page_from(request) == FROM_BEFORE_SUBNET_9:
+                    return answer(0, arguments={"leases": [{"ip-address": "10.9.0.1",
+                                                            "subnet-id": 9}]})
                 return kea_like(request)
             for transport in TRANSPORTS:
                 with self.subTest(lease=lease, transport=transport):
@@ -344,7 +357,7 @@ class RepliesOfAnotherShape(unittest.TestCase):
 class FailedSubnetCalls(unittest.TestCase):
     def test_a_failed_subnet_is_reported_and_the_others_are_read(self):
         def second_subnet_fails(request):
-            if request.command == "lease4-get-all" and request.json["arguments"]["subnets"] == [7]:
+            if page_from(request) == FROM_BEFORE_SUBNET_7:
                 return Body(b"not json")
             return kea_like(request)
         for transport in TRANSPORTS:
@@ -375,6 +388,62 @@ class EnvironmentNotices(unittest.TestCase):
                                  b"number of seconds from 1 to 86400; using 60\r\n"
                                  % value.encode())
 
+
+class ReplyBounds(unittest.TestCase):
+    def test_a_page_has_a_lower_bound_than_the_configuration(self):
+        padding = "x" * (MAX_PAGE_REPLY_BYTES + 1024)
+
+        def respond(request):
+            if request.command == "config-get":
+                return answer(0, arguments={"Dhcp4": {"comment": padding, "subnet4": [
+                    {"id": 7, "subnet": "192.168.7.0/24"}, {"id": 9, "subnet": "10.9.0.0/16"}]}})
+            if page_from(request) == FROM_BEFORE_SUBNET_7:
+                return answer(0, arguments={"leases": [{"ip-address": "192.168.7.5",
+                                                        "subnet-id": 7, "hostname": padding}]})
+            if page_from(request) == FROM_BEFORE_SUBNET_9:
+                return answer(0, arguments={"leases": [{"ip-address": "10.9.0.1",
+                                                        "subnet-id": 9}]})
+            return kea_like(request)
+        with ScriptedServer(respond) as server:
+            output = run_leasedump(server.server_text)
+        self.assertIn("DHCP Subnet number = 2\r\nReading position: 192.168.7.0\r\n" +
+                      error_line("The data is invalid") + "Reading position: 10.9.0.0\r\n",
+                      output)
+        self.assertIn(f"Queried 1 entries from server {server.server_text}.", output)
+
+
+class ServerGoneBetweenPages(unittest.TestCase):
+    """A subnet of more leases than a page holds, whose server goes away after its first page."""
+
+    def test_the_subnet_fails_whole_and_the_next_is_read(self):
+        leases = [{"ip-address": f"10.7.{n >> 8}.{n & 255}", "subnet-id": 7,
+                   "hw-address": f"02:00:00:07:{n >> 8:02x}:{n & 255:02x}"}
+                  for n in range(1, 5001)] + \
+                 [{"ip-address": "10.9.0.1", "subnet-id": 9, "hw-address": "02:00:00:09:00:01"}]
+
+        def respond(request):
+            if request.command == "config-get":
+                return answer(0, arguments={"Dhcp4": {"subnet4": [
+                    {"id": 7, "subnet": "10.7.0.0/16"}, {"id": 9, "subnet": "10.9.0.0/16"}]}})
+            if request.command == "lease4-get-page" and page_from(request) != "10.6.255.255" \
+                    and page_from(request) != FROM_BEFORE_SUBNET_9:
+                return CLOSE
+            if request.command == "lease4-get-page":
+                return page_of(request, leases)
+            return kea_like(request)
+        for transport in TRANSPORTS:
+            with self.subTest(transport=transport):
+                with ScriptedServer(respond, transport) as server:
+                    output, files = save_with_leasedump(server.server_text, ["/text"])
+                pages = [page_from(request) for request in server.requests[2:]]
+                self.assertEqual(pages[0], "10.6.255.255")
+                self.assertEqual(pages[-1], FROM_BEFORE_SUBNET_9)
+                self.assertIn("Reading position: 10.7.0.0\r\n" + error_line(UNAVAILABLE) +
+                              "Reading position: 10.9.0.0\r\n", output)
+                # The first page's leases of 10.7.0.0/16 are not kept.
+                self.assertIn(f"Queried 1 entries from server {server.server_text}.", output)
+                self.assertEqual(files["DHCP.xml"],
+                                 b"# Name;IP;MAC\r\n;10.9.0.1;02-00-00-09-00-01\r\n")
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)

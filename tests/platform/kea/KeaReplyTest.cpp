@@ -123,9 +123,9 @@ TEST(KeaReply, LeaseFieldsAsKea22WritesThem) {
       { "cltt": 3999996400, "fqdn-fwd": false, "hostname": "pc1.example.",
         "hw-address": "00:16:3e:00:00:01", "ip-address": "10.1.2.10", "state": 0,
         "subnet-id": 1, "valid-lft": 3600 },
-      { "client-id": "01:02:03", "cltt": 5, "hostname": "\u00c3\u009cn\u00c3\u00afcode..",
+      { "client-id": "01:02:03", "cltt": 5, "subnet-id": 4294967295, "hostname": "\u00c3\u009cn\u00c3\u00afcode..",
         "hw-address": "", "ip-address": "10.1.2.12", "state": 1, "valid-lft": 4294967295 },
-      { "ip-address": "10.1.2.13", "hostname": "a,b&c<>\"'.", "state": 2 })"));
+      { "ip-address": "10.1.2.13", "hostname": "a,b&c<>\"'.", "state": 2, "subnet-id": 2 })"));
   ASSERT_EQ(reply.status, dhcp_status::kSuccess);
   ASSERT_EQ(reply.value.size(), 3u);
   const KeaLease& first = reply.value[0];
@@ -134,12 +134,14 @@ TEST(KeaReply, LeaseFieldsAsKea22WritesThem) {
   EXPECT_EQ(first.hostName, "pc1.example.");
   EXPECT_EQ(first.lastTransactionTime, 3999996400u);
   EXPECT_EQ(first.validLifetime, 3600u);
+  EXPECT_EQ(first.subnetId, 1u);
   const KeaLease& second = reply.value[1];
   EXPECT_TRUE(second.hardwareAddress.empty());
   EXPECT_EQ(second.hostName,
             "\xC3\x9Cn\xC3\xAF"
             "code..");
   EXPECT_EQ(second.validLifetime, kInfiniteLifetime);
+  EXPECT_EQ(second.subnetId, 4294967295u);
   const KeaLease& third = reply.value[2];
   EXPECT_EQ(third.hostName, "a,b&c<>\"'.");
   EXPECT_TRUE(third.hardwareAddress.empty());
@@ -158,15 +160,19 @@ TEST(KeaReply, NoLeasesFoundIsAnEmptySuccess) {
 // One bad lease spoils the reply: a half-read subnet would pass for a whole one.
 TEST(KeaReply, LeaseNotAsDescribedIsInvalidData) {
   for (const std::string& lease :
-       {std::string("7"), std::string(R"({ "hostname": "x" })"),
-        std::string(R"({ "ip-address": "10.1.2.300" })"),
+       {std::string("7"), std::string(R"({ "hostname": "x", "subnet-id": 1 })"),
+        std::string(R"({ "ip-address": "10.1.2.300", "subnet-id": 1 })"),
         std::string(R"({ "ip-address": 167838220 })"),
-        std::string(R"({ "ip-address": "10.1.2.3", "hw-address": "00-16-3e" })"),
-        std::string(R"({ "ip-address": "10.1.2.3", "hw-address": 5 })"),
-        std::string(R"({ "ip-address": "10.1.2.3", "hostname": ["x"] })"),
-        std::string(R"({ "ip-address": "10.1.2.3", "cltt": -1 })"),
-        std::string(R"({ "ip-address": "10.1.2.3", "valid-lft": 4294967296 })")}) {
-    std::string body = LeasesAnswer(R"({ "ip-address": "10.1.2.1" }, )" + lease);
+        std::string(R"({ "ip-address": "10.1.2.3", "subnet-id": 1, "hw-address": "00-16-3e" })"),
+        std::string(R"({ "ip-address": "10.1.2.3", "subnet-id": 1, "hw-address": 5 })"),
+        std::string(R"({ "ip-address": "10.1.2.3", "subnet-id": 1, "hostname": ["x"] })"),
+        std::string(R"({ "ip-address": "10.1.2.3", "subnet-id": 1, "cltt": -1 })"),
+        std::string(R"({ "ip-address": "10.1.2.3", "subnet-id": 1, "valid-lft": 4294967296 })"),
+        // Without its subnet a lease cannot be told from a neighbour's in a page.
+        std::string(R"({ "ip-address": "10.1.2.3" })"),
+        std::string(R"({ "ip-address": "10.1.2.3", "subnet-id": "1" })"),
+        std::string(R"({ "ip-address": "10.1.2.3", "subnet-id": 4294967296 })")}) {
+    std::string body = LeasesAnswer(R"({ "ip-address": "10.1.2.1", "subnet-id": 1 }, )" + lease);
     KeaReply<std::vector<KeaLease>> reply = DecodeLeasesReply(body);
     EXPECT_EQ(reply.status, dhcp_status::kInvalidData) << lease;
     EXPECT_TRUE(reply.value.empty());
@@ -178,7 +184,8 @@ TEST(KeaReply, LeaseNotAsDescribedIsInvalidData) {
 
 TEST(KeaReply, NullMembersCountAsAbsent) {
   KeaReply<std::vector<KeaLease>> reply = DecodeLeasesReply(
-      LeasesAnswer(R"({ "ip-address": "10.0.0.1", "hostname": null, "hw-address": null })"));
+      LeasesAnswer(R"({ "ip-address": "10.0.0.1", "subnet-id": 1, "hostname": null,
+                        "hw-address": null })"));
   ASSERT_EQ(reply.status, dhcp_status::kSuccess);
   ASSERT_EQ(reply.value.size(), 1u);
   EXPECT_EQ(reply.value[0].hostName, "");
