@@ -61,4 +61,3 @@ def assert_saved_as_served(test, kea, xml_file, text_file):
     test.assertEqual(records_of_text(text_file),
                      [(text_host_name(name), address, mac) for name, address, mac in served])
     return served
-
