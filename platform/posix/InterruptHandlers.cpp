@@ -4,22 +4,19 @@
 
 #include <atomic>
 #include <csignal>
-#include <cstring>
 
-#include "platform/InterruptCleanup.h"
+#include "platform/PendingRemoval.h"
 
 namespace platform {
 namespace {
 
 // Everything the handler reads is plain storage written before its flag is raised.
-char g_temporaryPath[4096];
-std::atomic<bool> g_temporaryPathSet{false};
 termios g_terminalMode;
 std::atomic<bool> g_terminalModeSet{false};
 
 extern "C" void UndoAndEnd(int signal) {
-  if (g_temporaryPathSet.load()) {
-    ::unlink(g_temporaryPath);
+  if (const char* path = PendingRemovalPath()) {
+    ::unlink(path);
   }
   if (g_terminalModeSet.load()) {
     ::tcflush(STDIN_FILENO, TCIFLUSH);
@@ -30,8 +27,10 @@ extern "C" void UndoAndEnd(int signal) {
   std::raise(signal);
 }
 
+}  // namespace
+
 // A signal that the process was started to ignore (nohup, a background job) stays ignored.
-void InstallHandlersOnce() {
+void InstallInterruptHandlers() {
   static const bool installed = [] {
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
       struct sigaction current {};
@@ -48,23 +47,8 @@ void InstallHandlersOnce() {
   (void)installed;
 }
 
-}  // namespace
-
-void RemoveOnInterrupt(const std::string& path) {
-  InstallHandlersOnce();
-  g_temporaryPathSet.store(false);
-  if (path.size() < sizeof g_temporaryPath) {
-    std::memcpy(g_temporaryPath, path.c_str(), path.size() + 1);
-    g_temporaryPathSet.store(true);
-  }
-}
-
-void KeepOnInterrupt() {
-  g_temporaryPathSet.store(false);
-}
-
 void RestoreTerminalOnInterrupt(const termios& mode) {
-  InstallHandlersOnce();
+  InstallInterruptHandlers();
   g_terminalMode = mode;
   g_terminalModeSet.store(true);
 }
