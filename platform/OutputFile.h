@@ -39,6 +39,12 @@ class OutputFile {
   // Both platforms' "no file": -1 is an invalid descriptor and INVALID_HANDLE_VALUE.
   static constexpr std::intptr_t kNoFile = -1;
 
+  // The platform's calls behind Commit and Discard. CloseFile releases the handle even when it
+  // reports an error, so it is never retried.
+  static bool CloseFile(std::intptr_t handle, bool flushFirst);
+  static bool MoveOver(const std::string& from, const std::string& to);
+  static void RemovePath(const std::string& path);
+
   OutputFile(std::intptr_t handle, bool removable, std::string writtenPath,
              std::string replacedPath)
       : handle_(handle),

@@ -166,38 +166,18 @@ bool OutputFile::Write(std::string_view bytes) {
   return true;
 }
 
-// The new file reaches the disk before it takes the old one's name, so that a crash cannot leave
-// an empty file under that name either. close() releases the descriptor even when it reports an
-// error, so it is never retried.
-bool OutputFile::Commit() {
-  if (handle_ == kNoFile) {
-    return false;
-  }
-  int fd = static_cast<int>(std::exchange(handle_, kNoFile));
-  bool saved = replacedPath_.empty() || ::fsync(fd) == 0;
-  saved = ::close(fd) == 0 && saved;
-  if (saved && !replacedPath_.empty()) {
-    saved = ::rename(writtenPath_.c_str(), replacedPath_.c_str()) == 0;
-  }
-  if (saved) {
-    removable_ = false;
-    KeepOnInterrupt();
-  } else {
-    Discard();
-  }
-  return saved;
+bool OutputFile::CloseFile(std::intptr_t handle, bool flushFirst) {
+  int fd = static_cast<int>(handle);
+  bool closed = !flushFirst || ::fsync(fd) == 0;
+  return ::close(fd) == 0 && closed;
 }
 
-void OutputFile::Discard() {
-  if (handle_ != kNoFile) {
-    ::close(static_cast<int>(std::exchange(handle_, kNoFile)));
-  }
-  if (std::exchange(removable_, false)) {
-    ::unlink(writtenPath_.c_str());
-    if (!replacedPath_.empty()) {
-      KeepOnInterrupt();
-    }
-  }
+bool OutputFile::MoveOver(const std::string& from, const std::string& to) {
+  return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+void OutputFile::RemovePath(const std::string& path) {
+  ::unlink(path.c_str());
 }
 
 }  // namespace platform

@@ -142,38 +142,19 @@ bool OutputFile::Write(std::string_view bytes) {
   return true;
 }
 
-// The new file reaches the disk before it takes the old one's name, so that a crash cannot leave
-// an empty file under that name either.
-bool OutputFile::Commit() {
-  if (handle_ == kNoFile) {
-    return false;
-  }
-  HANDLE handle = HandleOf(std::exchange(handle_, kNoFile));
-  bool saved = replacedPath_.empty() || ::FlushFileBuffers(handle);
-  saved = ::CloseHandle(handle) && saved;
-  if (saved && !replacedPath_.empty()) {
-    saved = ::MoveFileExA(writtenPath_.c_str(), replacedPath_.c_str(),
-                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-  }
-  if (saved) {
-    removable_ = false;
-    KeepOnInterrupt();
-  } else {
-    Discard();
-  }
-  return saved;
+bool OutputFile::CloseFile(std::intptr_t handle, bool flushFirst) {
+  HANDLE file = HandleOf(handle);
+  bool closed = !flushFirst || ::FlushFileBuffers(file);
+  return ::CloseHandle(file) && closed;
 }
 
-void OutputFile::Discard() {
-  if (handle_ != kNoFile) {
-    ::CloseHandle(HandleOf(std::exchange(handle_, kNoFile)));
-  }
-  if (std::exchange(removable_, false)) {
-    ::DeleteFileA(writtenPath_.c_str());
-    if (!replacedPath_.empty()) {
-      KeepOnInterrupt();
-    }
-  }
+bool OutputFile::MoveOver(const std::string& from, const std::string& to) {
+  return ::MoveFileExA(from.c_str(), to.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+void OutputFile::RemovePath(const std::string& path) {
+  ::DeleteFileA(path.c_str());
 }
 
 }  // namespace platform
