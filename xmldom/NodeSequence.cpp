@@ -44,6 +44,13 @@ int TNodeSequence::IndexOf(const TXmlDNode* node) const noexcept {
   return found == end() ? -1 : static_cast<int>(found - begin());
 }
 
+TNodeSequence::TStorage TNodeSequence::Storage() const noexcept {
+  if (!IsArray()) {
+    return TStorage::None;
+  }
+  return IsPooledSize(BytesFor(Header()->capacity)) ? TStorage::Pool : TStorage::Heap;
+}
+
 void TNodeSequence::SetCount(int count) noexcept {
   if (IsArray()) {
     Header()->count = count;

@@ -38,6 +38,12 @@ class TNodeSequence {
   void Extract(int index);
   // Empties the sequence without giving the counts back: the caller takes them over.
   void Forget() noexcept { FreeStorage(); }
+  // Empties the sequence without giving anything back, its storage included: for a caller that
+  // takes back the whole pool.
+  void Abandon() noexcept { single_ = nullptr; }
+  // Where the array of the nodes is: nowhere, in a block of the pool, or on the general heap.
+  enum class TStorage { None, Pool, Heap };
+  TStorage Storage() const noexcept;
   // Takes the nodes out from the last to the first, giving each count back, then the storage.
   void Clear() {
     if (single_ != nullptr) {

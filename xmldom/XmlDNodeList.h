@@ -58,6 +58,8 @@ class TXmlDNodeList : public TRefObject {
                             int index);
   static void Delete(TNodeSequence& items, bool links, int index);
   static void Clear(TNodeSequence& items, bool links);
+  // Frees the storage of a sequence without nodes.
+  static void ClearStorage(TNodeSequence& items) noexcept;
   static void LinkNeighbours(const TNodeSequence& items, int left, int right) noexcept;
 
   // Empties the list for good when its owner is destroyed, handing its nodes to the owner's
