@@ -12,6 +12,10 @@ TXmlDElement::TXmlDElement(std::string_view tagName) : TXmlDNode(TXmlDNodeType::
   SetTagName(tagName);
 }
 
+TXmlDElement::TXmlDElement(const TXmlDName& tagName) : TXmlDNode(TXmlDNodeType::Element) {
+  ShareNames(tagName.hold_.Names());
+}
+
 TXmlDAttribute* TXmlDElement::GetAttributeNode(const std::string& name) const {
   TXmlDNode* found = FindAttribute(name);
   if (found == nullptr) {
@@ -57,6 +61,17 @@ void TXmlDElement::SetText(std::string_view text) {
   const TRef<TXmlDText> textNode = MakeRef<TXmlDText>(text);
   ClearChildren();
   AppendChild(textNode.Get());
+}
+
+// Neither node can be refused: an element takes elements and text, and neither of the new nodes
+// has a parent or nodes of its own. Only memory can fail, and the new element, held until this
+// node holds it, then goes with its text.
+TXmlDElement& TXmlDElement::AppendTextElement(const TXmlDName& tagName, std::string_view text) {
+  const TRef<TXmlDElement> element = MakeRef<TXmlDElement>(tagName);
+  // The first child of a new element takes no memory to append: nothing can fail after the new.
+  element->AppendNewChild(new TXmlDText(text));
+  AppendNewChild(element.Get());
+  return *element;
 }
 
 void TXmlDElement::AppendXml(std::string& out) const {

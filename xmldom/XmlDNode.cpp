@@ -306,6 +306,10 @@ int TXmlDNode::InsertChild(TXmlDNode* child, int index) {
   return index;
 }
 
+void TXmlDNode::AppendNewChild(TXmlDNode* child) {
+  TXmlDNodeList::AppendNew(children_, this, child);
+}
+
 void TXmlDNode::ClearChildren() {
   TXmlDNodeList::Clear(children_, true);
 }

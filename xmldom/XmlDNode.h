@@ -115,6 +115,9 @@ class TXmlDNode : public TRefObject {
   const TNodeSequence& AttributeItems() const noexcept;
   // The first attribute whose NodeName is the name, or nothing.
   TXmlDNode* FindAttribute(const std::string& name) const;
+  // Appends a child that nobody holds yet, of one of the model's own classes and of a kind that
+  // this node takes: what AppendChild does for it, without the tests that cannot fail.
+  void AppendNewChild(TXmlDNode* child);
   // Inserts at the end of the attributes, as Attributes().Insert(attribute, -1) does.
   void AppendAttribute(TXmlDNode* attribute);
   // For the kinds whose name is a field of their own: NodeName and the field are one record.

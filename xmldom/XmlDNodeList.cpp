@@ -105,6 +105,21 @@ void TXmlDNodeList::InsertChecked(TNodeSequence& items, TXmlDNode* owner, bool l
   }
 }
 
+void TXmlDNodeList::AppendNew(TNodeSequence& items, TXmlDNode* owner, TXmlDNode* node) {
+  const TNodeSequence::TStorage before = items.Storage();
+  items.AppendNew(node);
+  CountArrayChange(before, items);
+  ++nodeCensus.members;
+  const int count = items.Count();
+  TXmlDNode* previous = count > 1 ? items.begin()[count - 2] : nullptr;
+  node->parentNode_ = owner;
+  node->previousSibling_ = previous;
+  node->nextSibling_ = nullptr;
+  if (previous != nullptr) {
+    previous->nextSibling_ = node;
+  }
+}
+
 void TXmlDNodeList::Delete(TNodeSequence& items, bool links, int index) {
   const TRef<TXmlDNode> survivor = items.At(index);
   items.Extract(index);
