@@ -1,5 +1,6 @@
 #include "xmldom/XmlDElement.h"
 
+#include <typeinfo>
 #include <utility>
 
 #include "runtime/Exception.h"
@@ -41,18 +42,45 @@ void TXmlDElement::SetNodeValue(std::string_view /*value*/) {
   throw runtime::Exception("XML: Cannot set node value for \"" + NodeTypeString() + "\"");
 }
 
+namespace {
+
+// An element whose text is that of its children, as this class gives it: its children are walked
+// in its place. An element of a class of its own is asked.
+bool IsWalkedElement(const TXmlDNode& node) {
+  return node.NodeType() == TXmlDNodeType::Element && typeid(node) == typeid(TXmlDElement);
+}
+
+void AppendTextOf(const TXmlDNode& node, std::string& text) {
+  switch (node.NodeType()) {
+    case TXmlDNodeType::Element:
+    case TXmlDNodeType::Text:
+    case TXmlDNodeType::CDataSection:
+      text += node.GetText();
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace
+
+// The subtree is walked by its parent and sibling links, so that a tree of any depth is read on a
+// bounded stack.
 std::string TXmlDElement::GetText() const {
   std::string text;
-  for (const TXmlDNode* child : ChildItems()) {
-    switch (child->NodeType()) {
-      case TXmlDNodeType::Element:
-      case TXmlDNodeType::Text:
-      case TXmlDNodeType::CDataSection:
-        text += child->GetText();
-        break;
-      default:
-        break;
+  const TXmlDNode* node = FirstChild();
+  while (node != nullptr) {
+    if (IsWalkedElement(*node) && node->HasChildNodes()) {
+      node = node->FirstChild();
+      continue;
     }
+    if (!IsWalkedElement(*node)) {
+      AppendTextOf(*node, text);
+    }
+    while (node != this && node->NextSibling() == nullptr) {
+      node = node->ParentNode();
+    }
+    node = node == this ? nullptr : node->NextSibling();
   }
   return text;
 }

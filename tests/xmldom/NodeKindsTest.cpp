@@ -206,6 +206,15 @@ TEST_F(NodeKindsTest, GetTextJoinsTextAcrossNestedElements) {
   element->AppendChild(MakeRef<TXmlDCharacterData>(TXmlDNodeType::Comment, "no").Get());
   element->AppendChild(Text("z").Get());
   EXPECT_EQ(element->GetText(), "xy!z");
+  // An element of a class of its own gives its own text, whatever its children hold.
+  struct TFixedText : public TXmlDElement {
+    using TXmlDElement::TXmlDElement;
+    std::string GetText() const override { return "F"; }
+  };
+  TRef<TXmlDElement> fixed = MakeRef<TFixedText>("fixed");
+  fixed->SetText("hidden");
+  inner->AppendChild(fixed.Get());
+  EXPECT_EQ(element->GetText(), "xy!Fz");
   EXPECT_EQ(Element("empty")->GetText(), "");
 }
 

@@ -216,6 +216,7 @@ TEST_F(NodeStorageTest, ChainOfAHundredThousandElementsIsBuiltWrittenAndReleased
   }
   EXPECT_EQ(root->XmlLength(), expected.size());
   EXPECT_EQ(root->GetXml(), expected);
+  EXPECT_EQ(root->GetText(), "x");
 
   struct TPieces : public TXmlSink {
     void Write(std::string_view piece) override {
