@@ -44,6 +44,26 @@ TEST(BlockSet, FindsEveryBlockThroughGrowthAndRemovals) {
 
 namespace {
 
+// Answer after answer: blocks handed out and freed in waves, each wave found whole while the
+// removed ones are gone, whatever their neighbours in the table went through.
+TEST(BlockSet, KeepsFindingBlocksThroughWavesOfRemovals) {
+  std::vector<int> storage(20000);
+  fake_dhcp::BlockSet set;
+  constexpr std::size_t kWave = 1500;
+  for (std::size_t start = 0; start + 2 * kWave <= storage.size(); start += kWave) {
+    for (std::size_t i = start + kWave; i < start + 2 * kWave; ++i) {
+      set.Insert(&storage[i]);
+    }
+    for (std::size_t i = start; i < start + kWave && start > 0; ++i) {
+      ASSERT_TRUE(set.Erase(&storage[i])) << i;
+    }
+    for (std::size_t i = start + kWave; i < start + 2 * kWave; ++i) {
+      ASSERT_FALSE(set.Erase(&storage[i - kWave]) && start > 0) << i;
+    }
+    EXPECT_EQ(set.Size(), kWave);
+  }
+}
+
 // Blocks of every size, a chunk's worth and more among them, are zeroed, aligned for any field
 // of the API's structures and apart from each other, whatever order they are freed in.
 TEST(BlockChunks, BlocksAreZeroedAlignedApartAndFreedInAnyOrder) {
