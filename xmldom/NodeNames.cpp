@@ -8,7 +8,7 @@ namespace xmldom {
 class TNodeNames {
  public:
   explicit TNodeNames(std::string_view name)
-      : nodeName_(name), startTagOpening_("<" + nodeName_), endTag_("</" + nodeName_ + ">") {
+      : nodeName_(name), startTag_("<" + nodeName_ + ">"), endTag_("</" + nodeName_ + ">") {
     const std::string::size_type colon = nodeName_.find(':');
     if (colon == std::string::npos) {
       localName_ = nodeName_;
@@ -21,7 +21,8 @@ class TNodeNames {
   std::string nodeName_;
   std::string prefix_;
   std::string localName_;
-  std::string startTagOpening_;
+  // "<", the name and ">": without its last character, the opening of a start tag.
+  std::string startTag_;
   std::string endTag_;
   std::int64_t holders_ = 0;
   // Of them, the holds from outside the nodes.
@@ -175,7 +176,11 @@ TNodeNamesHold::~TNodeNamesHold() {
 }
 
 std::string_view TNodeNamesRef::StartTagOpening() const noexcept {
-  return names_ != nullptr ? std::string_view(names_->startTagOpening_) : "<";
+  return StartTag().substr(0, StartTag().size() - 1);
+}
+
+std::string_view TNodeNamesRef::StartTag() const noexcept {
+  return names_ != nullptr ? std::string_view(names_->startTag_) : "<>";
 }
 
 std::string_view TNodeNamesRef::EndTag() const noexcept {

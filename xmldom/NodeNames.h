@@ -31,6 +31,8 @@ class TNodeNamesRef {
   // The markup of an element of this name, made once for all of them: "<" and the name, and the
   // end tag "</", the name and ">".
   std::string_view StartTagOpening() const noexcept;
+  // The start tag of an element of this name without attributes: "<", the name and ">".
+  std::string_view StartTag() const noexcept;
   std::string_view EndTag() const noexcept;
 
   // For a tree that goes without its nodes being destroyed one by one: the holds of every node

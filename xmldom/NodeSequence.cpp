@@ -68,7 +68,7 @@ void TNodeSequence::Insert(int index, TXmlDNode* node) {
 
 void TNodeSequence::AppendNew(TXmlDNode* node) {
   const int count = Count();
-  if (IsArray() ? count == Header()->capacity : count == 1) {
+  if (IsFull()) {
     MakeRoomForOneMore();
   }
   Items()[count] = node;

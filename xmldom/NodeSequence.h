@@ -54,6 +54,10 @@ class TNodeSequence {
   // Appends a node that nobody holds yet, taking the first count on it. For a caller that knows
   // the node can be counted.
   void AppendNew(TXmlDNode* node);
+  // Whether one more node needs new storage.
+  bool IsFull() const noexcept {
+    return IsArray() ? Header()->count == Header()->capacity : single_ != nullptr;
+  }
   // Takes the nodes out from the last to the first, giving each count back, then the storage.
   void Clear() {
     if (single_ != nullptr) {

@@ -111,6 +111,11 @@ std::size_t TXmlDElement::XmlLength() const {
 }
 
 bool TXmlDElement::AppendXmlHead(std::string& out) const {
+  // Most elements have children and no attributes: their start tag is one piece.
+  if (HasChildNodes() && !HasAttributes()) {
+    out.append(Names().StartTag());
+    return true;
+  }
   out.append(Names().StartTagOpening());
   for (const TXmlDNode* attribute : AttributeItems()) {
     out += ' ';

@@ -256,14 +256,6 @@ TRef<TXmlDNode> TXmlDNode::CloneNode() const {
   throw runtime::EAbstractError();
 }
 
-TXmlDNode* TXmlDNode::FirstChild() const {
-  return HasChildNodes() ? children_.At(0) : nullptr;
-}
-
-TXmlDNode* TXmlDNode::LastChild() const {
-  return HasChildNodes() ? children_.At(children_.Count() - 1) : nullptr;
-}
-
 std::string TXmlDNode::NodeTypeString() const {
   return xmldom::NodeTypeString(nodeType_);
 }

@@ -90,8 +90,10 @@ class TXmlDNode : public TRefObject {
   // A new node of the same kind and content; what else it copies depends on the kind.
   virtual TRef<TXmlDNode> CloneNode() const;
 
-  TXmlDNode* FirstChild() const;
-  TXmlDNode* LastChild() const;
+  TXmlDNode* FirstChild() const noexcept {
+    return HasChildNodes() ? children_.begin()[0] : nullptr;
+  }
+  TXmlDNode* LastChild() const noexcept { return HasChildNodes() ? children_.end()[-1] : nullptr; }
   bool HasChildNodes() const noexcept { return children_.Count() > 0; }
   bool HasAttributes() const noexcept { return hasExtras_ && AttributeItems().Count() > 0; }
   std::string NodeTypeString() const;

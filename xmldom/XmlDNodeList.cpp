@@ -106,9 +106,13 @@ void TXmlDNodeList::InsertChecked(TNodeSequence& items, TXmlDNode* owner, bool l
 }
 
 void TXmlDNodeList::AppendNew(TNodeSequence& items, TXmlDNode* owner, TXmlDNode* node) {
-  const TNodeSequence::TStorage before = items.Storage();
-  items.AppendNew(node);
-  CountArrayChange(before, items);
+  if (items.IsFull()) {
+    const TNodeSequence::TStorage before = items.Storage();
+    items.AppendNew(node);
+    CountArrayChange(before, items);
+  } else {
+    items.AppendNew(node);
+  }
   ++nodeCensus.members;
   const int count = items.Count();
   TXmlDNode* previous = count > 1 ? items.begin()[count - 2] : nullptr;
