@@ -1,5 +1,6 @@
 #include "xmldom/XmlDElement.h"
 
+#include <memory>
 #include <typeinfo>
 #include <utility>
 
@@ -92,14 +93,14 @@ void TXmlDElement::SetText(std::string_view text) {
 }
 
 // Neither node can be refused: an element takes elements and text, and neither of the new nodes
-// has a parent or nodes of its own. Only memory can fail, and the new element, held until this
-// node holds it, then goes with its text.
+// has a parent or nodes of its own. Only memory can fail; until this node holds the new element,
+// which nobody has counted yet, a failure destroys it with its text.
 TXmlDElement& TXmlDElement::AppendTextElement(const TXmlDName& tagName, std::string_view text) {
-  const TRef<TXmlDElement> element = MakeRef<TXmlDElement>(tagName);
+  std::unique_ptr<TXmlDElement> element(new TXmlDElement(tagName));
   // The first child of a new element takes no memory to append: nothing can fail after the new.
   element->AppendNewChild(new TXmlDText(text));
-  AppendNewChild(element.Get());
-  return *element;
+  AppendNewChild(element.get());
+  return *element.release();
 }
 
 void TXmlDElement::AppendXml(std::string& out) const {
