@@ -29,6 +29,8 @@ struct TNodeCensus {
   std::int64_t foreignNodes = 0;
   // Node list objects: somebody may hold one, and with it the nodes it keeps.
   std::int64_t listObjects = 0;
+  // Attributes: their values are strings of the general heap, which only their destructors free.
+  std::int64_t attributes = 0;
 };
 
 inline constinit TNodeCensus nodeCensus;

@@ -48,8 +48,11 @@ TXmlDNode::TXmlDNode(TXmlDNodeType kind) : nodeType_(kind) {
 }
 
 TXmlDNode::~TXmlDNode() {
-  if (IsLastOfAnUnheldTree()) {
-    DiscardDescendants();
+  if (MayGoAtOnce()) {
+    ReleaseAttributesFirst();
+    if (IsLastOfAnUnheldTree()) {
+      DiscardDescendants();
+    }
   }
   --nodeCensus.nodes;
   nodeCensus.foreignNodes -= foreign_;
@@ -79,6 +82,26 @@ void FreeStorageOf(TNodeSequence& items) noexcept {
 
 }  // namespace
 
+// What a tree that goes at once needs before its census is worth reading: no release under way,
+// no list object, no node of another class.
+bool TXmlDNode::MayGoAtOnce() const noexcept {
+  return !destroyingWaiting && nodeCensus.listObjects == 0 &&
+         nodeCensus.foreignNodes == static_cast<int>(foreign_);
+}
+
+// The attributes go first in any case; released now, in their order, whatever they hold goes as
+// it would, and the strings of their values with them.
+void TXmlDNode::ReleaseAttributesFirst() noexcept {
+  TExtras* extras = FoundExtras();
+  if (extras == nullptr || extras->attributes.Count() == 0) {
+    return;
+  }
+  TReleasedNodes released;
+  released.TakeOver(extras->attributes);
+  released.PutFirstInto(waitingForDestruction);
+  DestroyWaiting();
+}
+
 // Every other live node is in a list, so each is below this one (a node is never below itself);
 // each is held once, so by its list alone; each is of the model's own classes; no list object
 // exists to hold nodes; every block of the pool is a node's, an array of its lists or its text,
@@ -87,7 +110,7 @@ void FreeStorageOf(TNodeSequence& items) noexcept {
 bool TXmlDNode::IsLastOfAnUnheldTree() const noexcept {
   const TNodeCensus& census = nodeCensus;
   if (census.nodes - 1 != census.members || census.members == 0 || CountsOtherThanOne() != 0 ||
-      LiveObjects() != 3 * census.nodes || census.listObjects != 0 ||
+      LiveObjects() != 3 * census.nodes || census.listObjects != 0 || census.attributes != 0 ||
       census.foreignNodes != static_cast<int>(foreign_)) {
     return false;
   }

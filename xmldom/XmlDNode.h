@@ -170,6 +170,8 @@ class TXmlDNode : public TRefObject {
   void MoveChildrenOf(TXmlDNode& fragment, int index);
   void Unlink() noexcept;
   static void DestroyWaiting() noexcept;
+  bool MayGoAtOnce() const noexcept;
+  void ReleaseAttributesFirst() noexcept;
   bool IsLastOfAnUnheldTree() const noexcept;
   void DiscardDescendants() noexcept;
   void DropAttributes(TReleasedNodes& released);

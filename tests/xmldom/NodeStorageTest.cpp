@@ -270,6 +270,11 @@ TEST_F(NodeStorageTest, ReleasedTreeLeavesWhatIsHeldWholeAndTheModelReadyForMore
            EXPECT_EQ(list->OwnerNode(), nullptr);
          });
        }},
+      {"an attribute below the root", false,
+       [](TXmlDElement& root) {
+         static_cast<TXmlDElement*>(root.FirstChild())->SetAttribute("id", std::string(100, 'i'));
+         return std::function<void()>([] {});
+       }},
       {"a node of another class", false,
        [](TXmlDElement& root) {
          root.LastChild()->AppendChild(MakeRef<TProbeNode>("probe").Get());
@@ -283,7 +288,8 @@ TEST_F(NodeStorageTest, ReleasedTreeLeavesWhatIsHeldWholeAndTheModelReadyForMore
     std::function<void()> check;
     {
       TRef<TXmlDElement> root = Element("r");
-      root->SetAttribute("version", "4");
+      // Values beyond a string's own room: their memory goes with the attribute.
+      root->SetAttribute("version", longText);
       for (int index = 0; index < 10; ++index) {
         TRef<TXmlDElement> address = Element("a");
         TRef<TXmlDElement> field = Element("f");
