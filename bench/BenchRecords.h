@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "lease/LeaseRecord.h"
 
@@ -17,6 +18,13 @@ struct BenchLease {
 };
 
 BenchLease BenchLeaseAt(std::uint32_t index);
+
+// The host name of record i, made in the buffer: for those who need it in another form than a
+// string of its own, as the scripted server does.
+using BenchNameBuffer = char[32];
+std::string_view BenchHostNameAt(std::uint32_t index, BenchNameBuffer& buffer);
+// Its hardware address.
+void BenchHardwareAt(std::uint32_t index, std::uint8_t (&hardware)[6]);
 
 // The record as the lease query makes it.
 lease::_DHCPUnit BenchRecordAt(std::uint32_t index);

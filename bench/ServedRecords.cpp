@@ -35,13 +35,16 @@ DHCP_IP_ADDRESS SubnetAddress(SubnetRange range) {
 // As a server that keeps no comment and no owner names: the API's blocks are then the record, its
 // hardware address and its name. The lease is filled in place, keeping the storage it has.
 void FillServedLease(std::uint32_t index, fake_dhcp::Lease& served) {
-  const BenchLease lease = BenchLeaseAt(index);
-  served.ip = lease.ipAddress;
-  served.hardware.assign(std::begin(lease.hardware), std::end(lease.hardware));
+  std::uint8_t hardware[6];
+  BenchHardwareAt(index, hardware);
+  served.ip = 0x0A000000u + index;
+  served.hardware.assign(std::begin(hardware), std::end(hardware));
   if (!served.name) {
     served.name.emplace();
   }
-  served.name->assign(lease.hostName.begin(), lease.hostName.end());
+  BenchNameBuffer buffer;
+  const std::string_view name = BenchHostNameAt(index, buffer);
+  served.name->assign(name.begin(), name.end());
   served.withOwnerTexts = false;
 }
 

@@ -11,28 +11,32 @@ namespace {
 using xmldom::MakeRef;
 using xmldom::TRef;
 using xmldom::TXmlDElement;
+using xmldom::TXmlDName;
+
+// Looked up once for the million elements that bear them.
+struct DocumentNames {
+  TXmlDName address{"address"};
+  TXmlDName hostname{"hostname"};
+  TXmlDName ip{"ip"};
+  TXmlDName mac{"mac"};
+};
 
 // Every new node is held until its parent's list holds it, so that a failure on the way (only
 // exhausted memory can fail here) leaves nothing alive.
-void AppendField(TXmlDElement& address, const char* name, const std::string& value) {
-  TRef<TXmlDElement> field = MakeRef<TXmlDElement>(name);
-  field->SetText(value);
-  address.AppendChild(field.Get());
-}
-
-void AppendAddress(TXmlDElement& root, const _DHCPUnit& unit) {
-  TRef<TXmlDElement> address = MakeRef<TXmlDElement>("address");
-  AppendField(*address, "hostname", unit.HostName);
-  AppendField(*address, "ip", unit.IpAddress);
-  AppendField(*address, "mac", unit.MacAddress);
+void AppendAddress(TXmlDElement& root, const _DHCPUnit& unit, const DocumentNames& names) {
+  TRef<TXmlDElement> address = MakeRef<TXmlDElement>(names.address);
+  address->AppendTextElement(names.hostname, unit.HostName);
+  address->AppendTextElement(names.ip, unit.IpAddress);
+  address->AppendTextElement(names.mac, unit.MacAddress);
   root.AppendChild(address.Get());
 }
 
 TRef<TXmlDElement> BuildDocument(const LeaseList& leases) {
+  const DocumentNames names;
   TRef<TXmlDElement> root = MakeRef<TXmlDElement>("addrlist");
   root->SetAttribute("version", "4");
   for (const _DHCPUnit& unit : leases) {
-    AppendAddress(*root, unit);
+    AppendAddress(*root, unit, names);
   }
   return root;
 }

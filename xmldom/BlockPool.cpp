@@ -3,19 +3,10 @@
 #include <new>
 #include <utility>
 
-#if defined(__SANITIZE_ADDRESS__)
-#define XMLDOM_BLOCKS_FROM_HEAP 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define XMLDOM_BLOCKS_FROM_HEAP 1
-#endif
-#endif
-
 namespace xmldom {
 namespace {
 
 constexpr std::size_t kGrain = 8;
-constexpr std::size_t kLargestPooled = 256;
 constexpr std::size_t kSlabSize = 1024 * 1024;
 
 // A block of a size that is a multiple of 16 may hold an object aligned to 16; any other size
@@ -42,6 +33,15 @@ class TBlockPool {
     }
     ++liveBlocks_;
     return block;
+  }
+
+  std::size_t LiveBlocks() const noexcept { return liveBlocks_; }
+
+  void TakeBackAllBut(std::size_t kept) noexcept {
+    liveBlocks_ = kept;
+    if (kept == 0) {
+      ReleaseSlabs();
+    }
   }
 
   void Free(void* block, std::size_t size) noexcept {
@@ -118,6 +118,20 @@ void FreeBlock(void* block, [[maybe_unused]] std::size_t size) noexcept {
   }
 #endif
   ::operator delete(block);
+}
+
+bool PoolHasOut([[maybe_unused]] std::size_t blocks) noexcept {
+#if defined(XMLDOM_BLOCKS_FROM_HEAP)
+  return false;
+#else
+  return pool.LiveBlocks() == blocks;
+#endif
+}
+
+void TakeBackAllBlocksBut([[maybe_unused]] std::size_t kept) noexcept {
+#if !defined(XMLDOM_BLOCKS_FROM_HEAP)
+  pool.TakeBackAllBut(kept);
+#endif
 }
 
 }  // namespace xmldom

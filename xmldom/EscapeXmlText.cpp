@@ -47,18 +47,22 @@ constexpr std::array<bool, 256> kMayChange = [] {
 }();
 
 // Whether any of the eight bytes may change, tested all at once: most texts have no such byte,
-// and the many short ones are then passed in a few steps instead of byte by byte.
+// and the many short ones are then passed in a few steps instead of byte by byte. Ranges are
+// tested rather than single values, which is fewer steps and may name a byte that does not change
+// (any byte above 127, '#', '$', '%', '='): the byte-by-byte look that follows then decides.
 bool AnyMayChange(std::uint64_t bytes) {
   constexpr std::uint64_t kOnes = 0x0101010101010101u;
   constexpr std::uint64_t kHighBits = 0x8080808080808080u;
-  // A byte below n (n at most 128) leaves its high bit set in (bytes - n) & ~bytes.
-  const auto anyBelow = [&](std::uint64_t n) { return ((bytes - kOnes * n) & ~bytes & kHighBits); };
-  const auto anyEqual = [&](unsigned char value) {
-    const std::uint64_t zeroWhereEqual = bytes ^ (kOnes * value);
-    return (zeroWhereEqual - kOnes) & ~zeroWhereEqual & kHighBits;
+  constexpr std::uint64_t kLowBits = 0x7F7F7F7F7F7F7F7Fu;
+  // Below 0x20: the high bit of a byte below n stays set in (bytes - n) & ~bytes.
+  const std::uint64_t below = (bytes - kOnes * 0x20) & ~bytes;
+  // Strictly between low and high, for bytes below 128.
+  const std::uint64_t seven = bytes & kLowBits;
+  const auto between = [&](std::uint64_t low, std::uint64_t high) {
+    return (kOnes * (127 + high) - seven) & (seven + kOnes * (127 - low));
   };
-  return (anyBelow(0x20) | anyEqual('&') | anyEqual('<') | anyEqual('>') | anyEqual('"') |
-          anyEqual('\'') | (kNarrowTextIsUtf8 ? anyEqual(kNoncharacterLead) : 0)) != 0;
+  // '"' to '\'', and '<' to '>'.
+  return ((bytes | below | between(0x21, 0x28) | between(0x3B, 0x3F)) & kHighBits) != 0;
 }
 
 // Whether the eight bytes from the index are all written as they are.
@@ -94,6 +98,18 @@ TReplacement ReplacementAt(std::string_view text, std::size_t index) {
     return {"?", kNoncharacterLength};
   }
   return {EntityOf(character), 1};
+}
+
+// Whether every byte is written as it is, for a text of eight bytes or more: eight at a time, the
+// last eight overlapping those before, with no byte left to look at one by one.
+bool IsPlainByEights(std::string_view text) {
+  std::size_t index = 0;
+  for (; index + 8 <= text.size(); index += 8) {
+    if (!EightPlainAt(text, index)) {
+      return false;
+    }
+  }
+  return index == text.size() || EightPlainAt(text, text.size() - 8);
 }
 
 }  // namespace
@@ -134,6 +150,9 @@ void AppendEscapedXmlText(std::string& out, std::string_view text) {
 
 TEscapedMeasure MeasureEscapedXmlText(std::string_view text) {
   TEscapedMeasure measure{text.size(), true};
+  if (text.size() >= 8 && IsPlainByEights(text)) {
+    return measure;
+  }
   std::size_t index = 0;
   while (index < text.size()) {
     if (EightPlainAt(text, index)) {

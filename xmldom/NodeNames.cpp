@@ -8,7 +8,7 @@ namespace xmldom {
 class TNodeNames {
  public:
   explicit TNodeNames(std::string_view name)
-      : nodeName_(name), startTagOpening_("<" + nodeName_), endTag_("</" + nodeName_ + ">") {
+      : nodeName_(name), startTag_("<" + nodeName_ + ">"), endTag_("</" + nodeName_ + ">") {
     const std::string::size_type colon = nodeName_.find(':');
     if (colon == std::string::npos) {
       localName_ = nodeName_;
@@ -21,9 +21,12 @@ class TNodeNames {
   std::string nodeName_;
   std::string prefix_;
   std::string localName_;
-  std::string startTagOpening_;
+  // "<", the name and ">": without its last character, the opening of a start tag.
+  std::string startTag_;
   std::string endTag_;
   std::int64_t holders_ = 0;
+  // Of them, the holds from outside the nodes.
+  std::int64_t outsideHolders_ = 0;
 };
 
 namespace {
@@ -146,8 +149,38 @@ const std::string& TNodeNamesRef::LocalName() const noexcept {
   return names_ != nullptr ? names_->localName_ : Empty();
 }
 
+void TNodeNamesRef::ForgetNodeHoldsBut(const TNodeNamesRef& kept) noexcept {
+  TRecords& records = Records();
+  for (auto record = records.begin(); record != records.end();) {
+    TNodeNames& names = *record->second;
+    names.holders_ = names.outsideHolders_ + (&names == kept.names_ ? 1 : 0);
+    if (names.holders_ > 0) {
+      ++record;
+      continue;
+    }
+    TNodeNames*& slot = recent[RecentSlot(names.nodeName_)];
+    if (slot == &names) {
+      slot = nullptr;
+    }
+    record = records.erase(record);
+  }
+}
+
+TNodeNamesHold::TNodeNamesHold(std::string_view name) {
+  ref_.Assign(name);
+  ++ref_.names_->outsideHolders_;
+}
+
+TNodeNamesHold::~TNodeNamesHold() {
+  --ref_.names_->outsideHolders_;
+}
+
 std::string_view TNodeNamesRef::StartTagOpening() const noexcept {
-  return names_ != nullptr ? std::string_view(names_->startTagOpening_) : "<";
+  return StartTag().substr(0, StartTag().size() - 1);
+}
+
+std::string_view TNodeNamesRef::StartTag() const noexcept {
+  return names_ != nullptr ? std::string_view(names_->startTag_) : "<>";
 }
 
 std::string_view TNodeNamesRef::EndTag() const noexcept {

@@ -28,10 +28,6 @@ std::int32_t GrownCapacity(std::int32_t capacity) {
                       : static_cast<std::int32_t>(std::min<std::int64_t>(2LL * capacity, kLargest));
 }
 
-std::size_t BytesFor(std::int32_t capacity) {
-  return 8 + static_cast<std::size_t>(capacity) * sizeof(TXmlDNode*);
-}
-
 }  // namespace
 
 TXmlDNode* TNodeSequence::At(int index) const {
@@ -42,14 +38,6 @@ TXmlDNode* TNodeSequence::At(int index) const {
 int TNodeSequence::IndexOf(const TXmlDNode* node) const noexcept {
   TXmlDNode* const* found = std::find(begin(), end(), node);
   return found == end() ? -1 : static_cast<int>(found - begin());
-}
-
-void TNodeSequence::SetCount(int count) noexcept {
-  if (IsArray()) {
-    Header()->count = count;
-  } else if (count == 0) {
-    single_ = nullptr;
-  }
 }
 
 void TNodeSequence::Insert(int index, TXmlDNode* node) {
@@ -78,6 +66,16 @@ void TNodeSequence::Insert(int index, TXmlDNode* node) {
   }
 }
 
+void TNodeSequence::AppendNew(TXmlDNode* node) {
+  const int count = Count();
+  if (IsFull()) {
+    MakeRoomForOneMore();
+  }
+  Items()[count] = node;
+  SetCount(count + 1);
+  AddRef(node);
+}
+
 void TNodeSequence::Extract(int index) {
   TXmlDNode* node = At(index);
   TXmlDNode** items = Items();
@@ -100,7 +98,7 @@ void TNodeSequence::ClearNodes() {
 void TNodeSequence::MakeRoomForOneMore() {
   const std::int32_t count = Count();
   const std::int32_t capacity = GrownCapacity(IsArray() ? Header()->capacity : 1);
-  auto* grown = static_cast<TArrayHeader*>(AllocateBlock(BytesFor(capacity)));
+  auto* grown = static_cast<TArrayHeader*>(AllocateBlock(TNodeSequence::BytesFor(capacity)));
   grown->count = count;
   grown->capacity = capacity;
   std::copy(begin(), end(), reinterpret_cast<TXmlDNode**>(grown + 1));
@@ -110,7 +108,7 @@ void TNodeSequence::MakeRoomForOneMore() {
 
 void TNodeSequence::FreeStorage() noexcept {
   if (IsArray()) {
-    FreeBlock(Header(), BytesFor(Header()->capacity));
+    FreeBlock(Header(), TNodeSequence::BytesFor(Header()->capacity));
   }
   single_ = nullptr;
 }

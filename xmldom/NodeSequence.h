@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "xmldom/BlockPool.h"
+
 namespace xmldom {
 
 class TXmlDNode;
@@ -38,6 +40,24 @@ class TNodeSequence {
   void Extract(int index);
   // Empties the sequence without giving the counts back: the caller takes them over.
   void Forget() noexcept { FreeStorage(); }
+  // Empties the sequence without giving anything back, its storage included: for a caller that
+  // takes back the whole pool.
+  void Abandon() noexcept { single_ = nullptr; }
+  // Where the array of the nodes is: nowhere, in a block of the pool, or on the general heap.
+  enum class TStorage { None, Pool, Heap };
+  TStorage Storage() const noexcept {
+    if (!IsArray()) {
+      return TStorage::None;
+    }
+    return IsPooledSize(BytesFor(Header()->capacity)) ? TStorage::Pool : TStorage::Heap;
+  }
+  // Appends a node that nobody holds yet, taking the first count on it. For a caller that knows
+  // the node can be counted.
+  void AppendNew(TXmlDNode* node);
+  // Whether one more node needs new storage.
+  bool IsFull() const noexcept {
+    return IsArray() ? Header()->count == Header()->capacity : single_ != nullptr;
+  }
   // Takes the nodes out from the last to the first, giving each count back, then the storage.
   void Clear() {
     if (single_ != nullptr) {
@@ -60,7 +80,16 @@ class TNodeSequence {
   }
   TXmlDNode** ArrayItems() const noexcept { return reinterpret_cast<TXmlDNode**>(Header() + 1); }
   TXmlDNode** Items() noexcept { return IsArray() ? ArrayItems() : &single_; }
-  void SetCount(int count) noexcept;
+  void SetCount(int count) noexcept {
+    if (IsArray()) {
+      Header()->count = count;
+    } else if (count == 0) {
+      single_ = nullptr;
+    }
+  }
+  static std::size_t BytesFor(std::int32_t capacity) noexcept {
+    return 8 + static_cast<std::size_t>(capacity) * sizeof(void*);
+  }
   void ClearNodes();
   void MakeRoomForOneMore();
   void FreeStorage() noexcept;

@@ -8,10 +8,22 @@
 
 namespace xmldom {
 
+// A tag name looked up once for the many elements that bear it.
+class TXmlDName {
+ public:
+  explicit TXmlDName(std::string_view name) : hold_(name) {}
+
+ private:
+  friend class TXmlDElement;
+
+  TNodeNamesHold hold_;
+};
+
 // An element: a tag name, attributes in the order they were first set, and children.
 class TXmlDElement : public TXmlDNode {
  public:
   explicit TXmlDElement(std::string_view tagName);
+  explicit TXmlDElement(const TXmlDName& tagName);
 
   // The tag name is the element's NodeName: one record holds both.
   const std::string& TagName() const noexcept { return NodeName(); }
@@ -30,6 +42,9 @@ class TXmlDElement : public TXmlDNode {
   std::string GetText() const override;
   // Replaces every child by one text node, even for an empty text.
   void SetText(std::string_view text) override;
+  // What a new element of that name, given the text with SetText and appended here with
+  // AppendChild, comes to, in one step. Returns the new element.
+  TXmlDElement& AppendTextElement(const TXmlDName& tagName, std::string_view text);
   void AppendXml(std::string& out) const override;
   std::size_t XmlLength() const override;
   // The start tag with the attributes, or the whole element when it has no children.

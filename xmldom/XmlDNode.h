@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "xmldom/BlockPool.h"
+#include "xmldom/NodeCensus.h"
 #include "xmldom/NodeNames.h"
 #include "xmldom/NodeSequence.h"
 #include "xmldom/NodeType.h"
@@ -37,8 +38,15 @@ class TXmlDNode : public TRefObject {
   ~TXmlDNode() override;
 
   // Nodes of every kind come from the pool of small blocks.
-  static void* operator new(std::size_t size) { return AllocateBlock(size); }
-  static void operator delete(void* block, std::size_t size) noexcept { FreeBlock(block, size); }
+  static void* operator new(std::size_t size) {
+    void* block = AllocateBlock(size);
+    nodeCensus.pooledNodes += IsPooledSize(size);
+    return block;
+  }
+  static void operator delete(void* block, std::size_t size) noexcept {
+    nodeCensus.pooledNodes -= IsPooledSize(size);
+    FreeBlock(block, size);
+  }
 
   TXmlDNodeType NodeType() const noexcept { return nodeType_; }
   const std::string& NodeName() const noexcept { return names_.NodeName(); }
@@ -82,8 +90,10 @@ class TXmlDNode : public TRefObject {
   // A new node of the same kind and content; what else it copies depends on the kind.
   virtual TRef<TXmlDNode> CloneNode() const;
 
-  TXmlDNode* FirstChild() const;
-  TXmlDNode* LastChild() const;
+  TXmlDNode* FirstChild() const noexcept {
+    return HasChildNodes() ? children_.begin()[0] : nullptr;
+  }
+  TXmlDNode* LastChild() const noexcept { return HasChildNodes() ? children_.end()[-1] : nullptr; }
   bool HasChildNodes() const noexcept { return children_.Count() > 0; }
   bool HasAttributes() const noexcept { return hasExtras_ && AttributeItems().Count() > 0; }
   std::string NodeTypeString() const;
@@ -107,6 +117,9 @@ class TXmlDNode : public TRefObject {
   const TNodeSequence& AttributeItems() const noexcept;
   // The first attribute whose NodeName is the name, or nothing.
   TXmlDNode* FindAttribute(const std::string& name) const;
+  // Appends a child that nobody holds yet, of one of the model's own classes and of a kind that
+  // this node takes: what AppendChild does for it, without the tests that cannot fail.
+  void AppendNewChild(TXmlDNode* child);
   // Inserts at the end of the attributes, as Attributes().Insert(attribute, -1) does.
   void AppendAttribute(TXmlDNode* attribute);
   // For the kinds whose name is a field of their own: NodeName and the field are one record.
@@ -128,6 +141,8 @@ class TXmlDNode : public TRefObject {
     void TakeOver(TNodeSequence& items) noexcept {
       if (items.Count() > 0) {
         lasts_[count_++] = items.end()[-1];
+        nodeCensus.members -= items.Count();
+        CountStorage(items.Storage(), -1);
         items.Forget();
       }
     }
@@ -155,6 +170,10 @@ class TXmlDNode : public TRefObject {
   void MoveChildrenOf(TXmlDNode& fragment, int index);
   void Unlink() noexcept;
   static void DestroyWaiting() noexcept;
+  bool MayGoAtOnce() const noexcept;
+  void ReleaseAttributesFirst() noexcept;
+  bool IsLastOfAnUnheldTree() const noexcept;
+  void DiscardDescendants() noexcept;
   void DropAttributes(TReleasedNodes& released);
   void DropChildren(TReleasedNodes& released);
   template <typename TList>
@@ -163,6 +182,8 @@ class TXmlDNode : public TRefObject {
   const TXmlDNodeType nodeType_;
   // Whether the node has extras; they are kept beside the nodes rather than in each of them.
   mutable bool hasExtras_ = false;
+  // Whether the node, once put into a list, was found to be of a class the model does not know.
+  bool foreign_ = false;
   TNodeNamesRef names_;
   TXmlDNode* parentNode_ = nullptr;
   TXmlDNode* previousSibling_ = nullptr;

@@ -56,8 +56,13 @@ class TXmlDNodeList : public TRefObject {
   // Insert once every test has passed: the index is in range and the node may go there.
   static void InsertChecked(TNodeSequence& items, TXmlDNode* owner, bool links, TXmlDNode* node,
                             int index);
+  // Appends, linked, a node that nobody holds yet, of one of the model's own classes and of a
+  // kind that the owner takes.
+  static void AppendNew(TNodeSequence& items, TXmlDNode* owner, TXmlDNode* node);
   static void Delete(TNodeSequence& items, bool links, int index);
   static void Clear(TNodeSequence& items, bool links);
+  // Frees the storage of a sequence without nodes.
+  static void ClearStorage(TNodeSequence& items) noexcept;
   static void LinkNeighbours(const TNodeSequence& items, int left, int right) noexcept;
 
   // Empties the list for good when its owner is destroyed, handing its nodes to the owner's

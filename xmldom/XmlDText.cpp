@@ -11,12 +11,8 @@ namespace {
 // The names of every text node, held for the whole run: a document has millions of text nodes,
 // and none of them needs to look its name up.
 const TNodeNamesRef& TextNames() {
-  static const TNodeNamesRef* const names = [] {
-    auto* held = new TNodeNamesRef;
-    held->Assign(TXmlDText::kName);
-    return held;
-  }();
-  return *names;
+  static const TNodeNamesHold* const names = new TNodeNamesHold(TXmlDText::kName);
+  return names->Names();
 }
 
 }  // namespace

@@ -34,13 +34,29 @@ bool BlockSet::Erase(void* block) {
   for (std::size_t slot = SlotOf(block); slots_[slot] != nullptr;
        slot = (slot + 1) & (slots_.size() - 1)) {
     if (slots_[slot] == block) {
-      slots_[slot] = kErased;
+      MarkRemoved(slot);
       --size_;
-      ++erased_;
       return true;
     }
   }
   return false;
+}
+
+// A slot before an empty one ends no search that goes on past it: it is emptied, and so are the
+// marks before it, so that the set does not fill with marks and need rebuilding answer after
+// answer.
+void BlockSet::MarkRemoved(std::size_t slot) {
+  const std::size_t mask = slots_.size() - 1;
+  if (slots_[(slot + 1) & mask] != nullptr) {
+    slots_[slot] = kErased;
+    ++erased_;
+    return;
+  }
+  slots_[slot] = nullptr;
+  for (slot = (slot - 1) & mask; slots_[slot] == kErased; slot = (slot - 1) & mask) {
+    slots_[slot] = nullptr;
+    --erased_;
+  }
 }
 
 std::size_t BlockSet::SlotOf(const void* block) const {

@@ -16,6 +16,7 @@ class BlockSet {
 
  private:
   std::size_t SlotOf(const void* block) const;
+  void MarkRemoved(std::size_t slot);
   void Rebuild(std::size_t capacity);
 
   std::vector<void*> slots_;  // a power of two of them, or none

@@ -6,6 +6,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "tests/fakes/BlockChunks.h"
 #include "tests/fakes/BlockSet.h"
 
 namespace fake_dhcp {
@@ -44,11 +45,13 @@ State& LoadedState() {
 }
 
 void* AllocateBlock(std::size_t size) {
-  void* block = std::calloc(1, size == 0 ? 1 : size);
-  if (block == nullptr) {
-    throw std::bad_alloc();
+  void* block = AllocateZeroedBlock(size);
+  try {
+    TheState().liveBlocks.Insert(block);
+  } catch (...) {
+    FreeBlock(block);
+    throw;
   }
-  TheState().liveBlocks.Insert(block);
   return block;
 }
 
@@ -228,7 +231,7 @@ void DHCP_API_CALL DhcpRpcFreeMemory(void* BufferPointer) {
     ++state.badFrees;
     return;
   }
-  std::free(BufferPointer);
+  fake_dhcp::FreeBlock(BufferPointer);
 }
 
 }  // extern "C"

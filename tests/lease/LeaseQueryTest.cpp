@@ -99,9 +99,10 @@ TEST_F(LeaseQuery, ConvertsNamesAndHardwareAddressesOfEveryShape) {
       {0,
        true,
        {LeaseOf(1, u"pc.example."), LeaseOf(2, u"two.."), LeaseOf(3, u"."),
-        LeaseOf(4, std::nullopt), LeaseOf(5, u"", {}), LeaseOf(6, u"\u00e9t\u00e9", sixteen)}}};
+        LeaseOf(4, std::nullopt), LeaseOf(5, u"", {}), LeaseOf(6, u"\u00e9t\u00e9", sixteen),
+        LeaseOf(7, u"pc-\u00e9t\u00e9.")}}};
   QueryRun run = Run(scenario);
-  ASSERT_EQ(run.leases.size(), 6u);
+  ASSERT_EQ(run.leases.size(), 7u);
   EXPECT_EQ(run.leases[0].HostName, "pc.example");
   EXPECT_EQ(run.leases[1].HostName, "two.");
   EXPECT_EQ(run.leases[2].HostName, "");
@@ -109,6 +110,7 @@ TEST_F(LeaseQuery, ConvertsNamesAndHardwareAddressesOfEveryShape) {
   EXPECT_EQ(run.leases[4].MacAddress, "");
   EXPECT_EQ(run.leases[5].HostName, "\xc3\xa9t\xc3\xa9");
   EXPECT_EQ(run.leases[5].MacAddress, "AB-AB-AB-AB-AB-AB-AB-AB-AB-AB-AB-AB-AB-AB-AB-AB");
+  EXPECT_EQ(run.leases[6].HostName, "pc-\xc3\xa9t\xc3\xa9");
 }
 
 TEST_F(LeaseQuery, WritesOneSubnetLinePerBatchAndSumsTheBatches) {

@@ -161,6 +161,38 @@ TEST_F(NodeKindsTest, SetTextReplacesEveryChildByOneTextNode) {
   EXPECT_EQ(element->GetXml(), "<hostname></hostname>");
 }
 
+// The one-step field gives what its three steps give: names, text, counts, links and the place
+// after the children there were.
+TEST_F(NodeKindsTest, AppendTextElementIsANewElementWithItsTextAppended) {
+  const TXmlDName ip("x:ip");
+  for (const std::string text : {"10.0.0.7", "", "a&b"}) {
+    SCOPED_TRACE(text);
+    const std::int64_t before = TRefObject::LiveObjects();
+    TRef<TXmlDElement> stepwise = Element("address");
+    TRef<TXmlDElement> oneStep = Element("address");
+    for (TXmlDElement* address : {stepwise.Get(), oneStep.Get()}) {
+      address->AppendChild(Text("before").Get());
+    }
+    TRef<TXmlDElement> field = Element("x:ip");
+    field->SetText(text);
+    stepwise->AppendChild(field.Get());
+    field.Reset();
+    TXmlDElement& added = oneStep->AppendTextElement(ip, text);
+
+    EXPECT_EQ(oneStep->GetXml(), stepwise->GetXml());
+    EXPECT_EQ(TRefObject::LiveObjects() - before, 2 * 3 * 4);
+    EXPECT_EQ(&added, oneStep->LastChild());
+    EXPECT_EQ(added.NodeName().data(), stepwise->LastChild()->NodeName().data());
+    EXPECT_EQ(added.Prefix(), "x");
+    EXPECT_EQ(added.LocalName(), "ip");
+    EXPECT_EQ(added.RefCount(), 1);
+    EXPECT_EQ(added.FirstChild()->RefCount(), 1);
+    EXPECT_EQ(added.FirstChild()->NodeName(), "#text");
+    EXPECT_EQ(added.GetText(), text);
+    ExpectLinksConsistent(*oneStep);
+  }
+}
+
 TEST_F(NodeKindsTest, GetTextJoinsTextAcrossNestedElements) {
   TRef<TXmlDElement> element = Element("e");
   element->SetAttribute("ignored", "attribute");
@@ -174,6 +206,15 @@ TEST_F(NodeKindsTest, GetTextJoinsTextAcrossNestedElements) {
   element->AppendChild(MakeRef<TXmlDCharacterData>(TXmlDNodeType::Comment, "no").Get());
   element->AppendChild(Text("z").Get());
   EXPECT_EQ(element->GetText(), "xy!z");
+  // An element of a class of its own gives its own text, whatever its children hold.
+  struct TFixedText : public TXmlDElement {
+    using TXmlDElement::TXmlDElement;
+    std::string GetText() const override { return "F"; }
+  };
+  TRef<TXmlDElement> fixed = MakeRef<TFixedText>("fixed");
+  fixed->SetText("hidden");
+  inner->AppendChild(fixed.Get());
+  EXPECT_EQ(element->GetText(), "xy!Fz");
   EXPECT_EQ(Element("empty")->GetText(), "");
 }
 

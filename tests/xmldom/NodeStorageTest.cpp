@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -215,6 +216,7 @@ TEST_F(NodeStorageTest, ChainOfAHundredThousandElementsIsBuiltWrittenAndReleased
   }
   EXPECT_EQ(root->XmlLength(), expected.size());
   EXPECT_EQ(root->GetXml(), expected);
+  EXPECT_EQ(root->GetText(), "x");
 
   struct TPieces : public TXmlSink {
     void Write(std::string_view piece) override {
@@ -228,6 +230,88 @@ TEST_F(NodeStorageTest, ChainOfAHundredThousandElementsIsBuiltWrittenAndReleased
   EXPECT_EQ(pieces.text, expected);
   EXPECT_GT(pieces.count, 1);
   root.Reset();
+}
+
+// A tree of the model's own nodes that nobody else holds may go at once; anything that somebody
+// still holds, or a node of another class, keeps it from going so, and what is held survives whole.
+TEST_F(NodeStorageTest, ReleasedTreeLeavesWhatIsHeldWholeAndTheModelReadyForMore) {
+  const std::string longText(300, 'l');  // beyond the pool's blocks
+  struct TCase {
+    const char* what;
+    bool withLongText;
+    std::function<std::function<void()>(TXmlDElement& root)> hold;
+  };
+  const std::vector<TCase> cases = {
+      {"nothing held", false, [](TXmlDElement&) { return std::function<void()>([] {}); }},
+      {"nothing held, a text on the heap", true,
+       [](TXmlDElement&) { return std::function<void()>([] {}); }},
+      {"a text node", false,
+       [](TXmlDElement& root) {
+         TRef<TXmlDNode> text = root.LastChild()->FirstChild()->FirstChild();
+         return std::function<void()>([text] {
+           EXPECT_EQ(text->GetNodeValue(), "t9");
+           ExpectUnlinked(*text);
+         });
+       }},
+      {"an element with its subtree", true,
+       [](TXmlDElement& root) {
+         TRef<TXmlDNode> address = root.FirstChild();
+         return std::function<void()>([address] {
+           std::string expected = "<a><f>t0</f><g>";
+           expected.append(300, 'l').append("</g></a>");
+           EXPECT_EQ(address->GetXml(), expected);
+         });
+       }},
+      {"a child list", false,
+       [](TXmlDElement& root) {
+         TRef<TXmlDNodeList> list = &root.FirstChild()->ChildNodes();
+         return std::function<void()>([list] {
+           EXPECT_EQ(list->Length(), 0);
+           EXPECT_EQ(list->OwnerNode(), nullptr);
+         });
+       }},
+      {"an attribute below the root", false,
+       [](TXmlDElement& root) {
+         static_cast<TXmlDElement*>(root.FirstChild())->SetAttribute("id", std::string(100, 'i'));
+         return std::function<void()>([] {});
+       }},
+      {"a node of another class", false,
+       [](TXmlDElement& root) {
+         root.LastChild()->AppendChild(MakeRef<TProbeNode>("probe").Get());
+         return std::function<void()>([] { EXPECT_EQ(DestructionLog(), Names{"probe"}); });
+       }},
+  };
+  for (const TCase& test : cases) {
+    SCOPED_TRACE(test.what);
+    DestructionLog().clear();
+    const std::int64_t before = TRefObject::LiveObjects();
+    std::function<void()> check;
+    {
+      TRef<TXmlDElement> root = Element("r");
+      // Values beyond a string's own room: their memory goes with the attribute.
+      root->SetAttribute("version", longText);
+      for (int index = 0; index < 10; ++index) {
+        TRef<TXmlDElement> address = Element("a");
+        TRef<TXmlDElement> field = Element("f");
+        field->SetText(std::string(1, 't').append(std::to_string(index)));
+        address->AppendChild(field.Get());
+        TRef<TXmlDElement> other = Element("g");
+        other->SetText(index == 0 && test.withLongText ? longText : "u");
+        address->AppendChild(other.Get());
+        root->AppendChild(address.Get());
+      }
+      check = test.hold(*root);
+    }
+    check();
+    check = nullptr;
+    EXPECT_EQ(TRefObject::LiveObjects(), before);
+    // Names, pool and counts serve the next tree as before.
+    TRef<TXmlDElement> next = Element("a");
+    next->SetText("again");
+    next->SetAttribute("version", "5");
+    EXPECT_EQ(next->GetXml(), "<a version=\"5\">again</a>");
+    EXPECT_EQ(next->FirstChild()->NodeName(), "#text");
+  }
 }
 
 TEST(BlockText, KeepsTheTextAndItsEscapedLength) {
