@@ -112,6 +112,28 @@ bool IsPlainByEights(std::string_view text) {
   return index == text.size() || EightPlainAt(text, text.size() - 8);
 }
 
+// Calls onReplacement(index, replacement) for every stretch of the text that is not written as it
+// is, from the first to the last; plain stretches are skipped eight bytes at a time.
+template <typename OnReplacement>
+void ForEachReplacement(std::string_view text, OnReplacement&& onReplacement) {
+  std::size_t index = 0;
+  while (index < text.size()) {
+    if (EightPlainAt(text, index)) {
+      index += 8;
+      continue;
+    }
+    if (!kMayChange[static_cast<unsigned char>(text[index])]) {
+      ++index;
+      continue;
+    }
+    const TReplacement replacement = ReplacementAt(text, index);
+    if (!replacement.Text.empty()) {
+      onReplacement(index, replacement);
+    }
+    index += replacement.Length;
+  }
+}
+
 }  // namespace
 
 std::string EscapeXmlText(std::string_view text) {
@@ -125,26 +147,11 @@ std::string EscapeXmlText(std::string_view text) {
 // only character that the entities themselves contain, and it is never escaped twice here.
 void AppendEscapedXmlText(std::string& out, std::string_view text) {
   std::size_t plainStart = 0;
-  std::size_t index = 0;
-  while (index < text.size()) {
-    if (EightPlainAt(text, index)) {
-      index += 8;
-      continue;
-    }
-    if (!kMayChange[static_cast<unsigned char>(text[index])]) {
-      ++index;
-      continue;
-    }
-    const TReplacement replacement = ReplacementAt(text, index);
-    if (replacement.Text.empty()) {
-      ++index;
-      continue;
-    }
+  ForEachReplacement(text, [&](std::size_t index, const TReplacement& replacement) {
     out.append(text.substr(plainStart, index - plainStart));
     out.append(replacement.Text);
-    index += replacement.Length;
-    plainStart = index;
-  }
+    plainStart = index + replacement.Length;
+  });
   out.append(text.substr(plainStart));
 }
 
@@ -153,23 +160,10 @@ TEscapedMeasure MeasureEscapedXmlText(std::string_view text) {
   if (text.size() >= 8 && IsPlainByEights(text)) {
     return measure;
   }
-  std::size_t index = 0;
-  while (index < text.size()) {
-    if (EightPlainAt(text, index)) {
-      index += 8;
-      continue;
-    }
-    if (!kMayChange[static_cast<unsigned char>(text[index])]) {
-      ++index;
-      continue;
-    }
-    const TReplacement replacement = ReplacementAt(text, index);
-    if (!replacement.Text.empty()) {
-      measure.Length = measure.Length - replacement.Length + replacement.Text.size();
-      measure.Unchanged = false;
-    }
-    index += replacement.Length;
-  }
+  ForEachReplacement(text, [&](std::size_t, const TReplacement& replacement) {
+    measure.Length = measure.Length - replacement.Length + replacement.Text.size();
+    measure.Unchanged = false;
+  });
   return measure;
 }
 
