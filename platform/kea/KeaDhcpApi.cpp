@@ -17,6 +17,7 @@
 
 namespace {
 
+using platform::kea::ControlEndpoint;
 using platform::kea::KeaClient;
 using platform::kea::KeaLease;
 using platform::kea::KeaSubnet;
@@ -29,8 +30,6 @@ using platform::kea::SubnetScope;
 // 500 (about 120 KB) held kea-dhcp4 for 0.01-0.06 s each and read everything as fast as pages of
 // 250 or 1000, while 1000 held the agent's path for up to 0.17 s and took longer in total.
 constexpr std::uint32_t kLeasePageLimit = 500;
-
-using platform::kea::ControlEndpoint;
 
 // The server that the calls name, its transport (chosen once, at the first call), and the
 // subnets its last enumeration reported: a client enumeration names its subnet by network

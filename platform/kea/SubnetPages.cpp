@@ -9,13 +9,9 @@ namespace platform::kea {
 namespace {
 
 // Where a page walk stands: the last address read (none before the scope's first address 0).
-struct PagePosition {
-  std::optional<std::uint32_t> after;
-};
-
-PagePosition PositionOf(const SubnetScope& scope, DHCP_RESUME_HANDLE resume) {
+std::optional<std::uint32_t> LastReadBefore(const SubnetScope& scope, DHCP_RESUME_HANDLE resume) {
   std::uint32_t next = scope.FirstAddress() + resume;
-  return next == 0 ? PagePosition{} : PagePosition{next - 1};
+  return next == 0 ? std::nullopt : std::optional<std::uint32_t>(next - 1);
 }
 
 DHCP_RESUME_HANDLE ResumeAfter(const SubnetScope& scope, std::uint32_t lastRead) {
@@ -30,8 +26,7 @@ SubnetBatch Failed(std::uint32_t status) {
 
 // Kea lists leases strictly after the page's start, in ascending order; anything else would let
 // the walk repeat or skip leases.
-bool InOrder(const std::vector<KeaLease>& page, PagePosition position) {
-  std::optional<std::uint32_t> previous = position.after;
+bool InOrder(const std::vector<KeaLease>& page, std::optional<std::uint32_t> previous) {
   for (const KeaLease& lease : page) {
     if (previous && lease.address <= *previous) {
       return false;
@@ -66,18 +61,19 @@ void SubnetScope::Add(const KeaSubnet& subnet) {
   last_ = std::max(last_, LastAddressOf(subnet.prefix));
 }
 
+const KeaSubnet* SubnetScope::OwnSubnetOf(const KeaLease& lease) const {
+  auto found = std::find_if(subnets_.begin(), subnets_.end(),
+                            [&](const KeaSubnet& subnet) { return subnet.id == lease.subnetId; });
+  return found != subnets_.end() ? &*found : nullptr;
+}
+
 bool SubnetScope::Holds(const KeaLease& lease) const {
-  return std::any_of(subnets_.begin(), subnets_.end(),
-                     [&](const KeaSubnet& subnet) { return subnet.id == lease.subnetId; });
+  return OwnSubnetOf(lease) != nullptr;
 }
 
 DHCP_IP_MASK SubnetScope::MaskOf(const KeaLease& lease) const {
-  for (const KeaSubnet& subnet : subnets_) {
-    if (subnet.id == lease.subnetId) {
-      return MaskOfPrefixLength(subnet.prefix.length);
-    }
-  }
-  return MaskOfPrefixLength(subnets_.front().prefix.length);
+  const KeaSubnet* own = OwnSubnetOf(lease);
+  return MaskOfPrefixLength((own != nullptr ? *own : subnets_.front()).prefix.length);
 }
 
 SubnetBatch ReadSubnetBatch(const SubnetScope& scope, DHCP_RESUME_HANDLE resume,
@@ -85,23 +81,23 @@ SubnetBatch ReadSubnetBatch(const SubnetScope& scope, DHCP_RESUME_HANDLE resume,
   if (resume > scope.LastAddress() - scope.FirstAddress()) {
     return Failed(dhcp_status::kNoMoreItems);
   }
-  PagePosition position = PositionOf(scope, resume);
+  std::optional<std::uint32_t> after = LastReadBefore(scope, resume);
   SubnetBatch batch;
   for (;;) {
-    KeaReply<std::vector<KeaLease>> page = readPage(position.after, limit);
+    KeaReply<std::vector<KeaLease>> page = readPage(after, limit);
     if (page.status != dhcp_status::kSuccess) {
       return Failed(page.status);
     }
-    if (!InOrder(page.value, position)) {
+    if (!InOrder(page.value, after)) {
       return Failed(dhcp_status::kInvalidData);
     }
     if (TakeScopeLeases(scope, page.value, limit, batch.leases)) {
       return batch;
     }
-    position.after = page.value.back().address;
+    after = page.value.back().address;
     if (!batch.leases.empty()) {
       batch.status = dhcp_status::kMoreData;
-      batch.resume = ResumeAfter(scope, *position.after);
+      batch.resume = ResumeAfter(scope, *after);
       return batch;
     }
   }

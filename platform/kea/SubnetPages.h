@@ -26,6 +26,8 @@ class SubnetScope {
   DHCP_IP_MASK MaskOf(const KeaLease& lease) const;
 
  private:
+  const KeaSubnet* OwnSubnetOf(const KeaLease& lease) const;
+
   std::uint32_t first_;
   std::uint32_t last_;
   std::vector<KeaSubnet> subnets_;
