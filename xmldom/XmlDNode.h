@@ -111,9 +111,8 @@ class TXmlDNode : public TRefObject {
   void ClearChildren();
 
  protected:
-  // The nodes of the two lists, for the kinds that work on them without asking for the list
-  // objects.
-  const TNodeSequence& ChildItems() const noexcept { return children_; }
+  // The nodes of the attribute list, for the kinds that work on them without asking for the list
+  // object.
   const TNodeSequence& AttributeItems() const noexcept;
   // The first attribute whose NodeName is the name, or nothing.
   TXmlDNode* FindAttribute(const std::string& name) const;
