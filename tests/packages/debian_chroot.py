@@ -180,7 +180,7 @@ def setUpModule():
     BEFORE["packages"] = installed_names(ROOT)
     shutil.copy(DEB, ROOT.path("/tmp"))
     # Lists younger than the cached root's: the mirror may have replaced a library since.
-    ROOT.checked("apt-get", "update", "-q", timeout=APT_SECONDS)
+    ROOT.checked("apt-get", "update", "-q", "-o", "Acquire::Languages=none", timeout=APT_SECONDS)
     # Without the libraries' own recommendations (certificates, SASL modules): what is checked
     # here is the package and what it depends on.
     ROOT.checked("apt-get", "install", "-y", "-q", "--no-install-recommends",

@@ -105,8 +105,8 @@ class PackageFiles(unittest.TestCase):
         with open(os.path.join(ROOT.folder, "usr/share/doc/leasedump/copyright")) as file:
             header, files, *rest = file.read().split("\n\n")
         self.assertEqual(rest, [])
-        self.assertIn("Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n",
-                      header + "\n")
+        self.assertIn("Format: https://www.debian.org/doc/packaging-manuals/"
+                      "copyright-format/1.0/\n", header + "\n")
         fields = dict(re.findall(r"(?m)^([A-Z][\w-]*): (.*)$", files))
         with open(os.path.join(SOURCE, "LICENSE")) as file:
             title, notice, terms = file.read().split("\n\n", 2)
