@@ -258,7 +258,7 @@ class KeaSandbox:
 
     def __init__(self, subnets, leases=(), load_lease_cmds=True, lease_file_text_override=None,
                  users=None, tls=None, path="agent", release=HOST_RELEASE, socket_path=None,
-                 interfaces=(), namespace=None):
+                 interfaces=(), namespace=None, port=None):
         if path not in PATHS:
             raise ValueError(f"path {path!r} is none of {PATHS}")
         if (users or tls) and path == "unix":
@@ -275,6 +275,7 @@ class KeaSandbox:
         self.namespace = namespace  # a network namespace for kea-dhcp4 alone
         self._socket_path = socket_path  # the host's path; the sandbox folder unless given
         self.folder = None
+        self._wanted_port = port  # the HTTP port; a free one unless given
         self.port = None
         self._processes = []
         self._dhcp4 = None
@@ -312,7 +313,7 @@ class KeaSandbox:
             self._make_folder()
             self._write_lease_file()
             self._write_password_files()
-            self.port = free_port()
+            self.port = self._wanted_port or free_port()
             self._dhcp4 = self._spawn("kea-dhcp4", self._dhcp4_config())
             if self.path == "agent":
                 self._spawn("kea-ctrl-agent", self._agent_config())

@@ -3,6 +3,7 @@ run from the PATH and give the same transcripts and files as the build tree's pr
 
 LEASEDUMP_DEB names the package, LEASEDUMP_BUILD_DIR the build tree it was made from."""
 
+import gzip
 import os
 import re
 import shutil
@@ -23,7 +24,10 @@ INSTALLED_FILES = {
     "./usr/bin/leasedump": "-rwxr-xr-x",
     "./usr/share/man/man1/leasedump.1.gz": "-rw-r--r--",
     "./usr/share/doc/leasedump/README.md": "-rw-r--r--",
+    "./usr/share/doc/leasedump/copyright": "-rw-r--r--",
+    "./usr/share/doc/leasedump/changelog.gz": "-rw-r--r--",
 }
+SOURCE = os.path.join(HERE, os.pardir, os.pardir)
 
 
 def output_of(*command):
@@ -58,7 +62,7 @@ class PackageFields(unittest.TestCase):
     def test_name_version_and_section(self):
         self.assertEqual(self.field("Package"), "leasedump")
         self.assertEqual(self.field("Section"), "admin")
-        self.assertRegex(self.field("Maintainer"), r"^\S.* <[^@\s>]+@[^@\s>]+>$")
+        self.assertRegex(self.field("Maintainer"), r"^leasedump maintainers <[^@\s>]+@[^@\s>]+>$")
         self.assertNotEqual(self.field("Description"), "")
         architecture = output_of("dpkg", "--print-architecture").strip()
         self.assertEqual(self.field("Architecture"), architecture)
@@ -82,7 +86,7 @@ class PackageFields(unittest.TestCase):
 
 
 class PackageFiles(unittest.TestCase):
-    def test_holds_the_program_the_manual_page_and_the_readme_only(self):
+    def test_holds_the_program_the_manual_page_the_readme_and_the_licence_only(self):
         files = {}
         for line in output_of("dpkg-deb", "--contents", DEB).splitlines():
             mode, owner, _size, _day, _time, path = line.split(None, 5)
@@ -92,10 +96,38 @@ class PackageFiles(unittest.TestCase):
         self.assertEqual(files, INSTALLED_FILES)
 
     def test_the_readme_is_the_repository_one(self):
-        source = os.path.join(HERE, os.pardir, os.pardir, "README.md")
+        source = os.path.join(SOURCE, "README.md")
         with open(source, "rb") as expected, \
                 open(os.path.join(ROOT.folder, "usr/share/doc/leasedump/README.md"), "rb") as got:
             self.assertEqual(got.read(), expected.read())
+
+    def test_copyright_file_carries_the_licence_in_debians_format(self):
+        with open(os.path.join(ROOT.folder, "usr/share/doc/leasedump/copyright")) as file:
+            header, files, *rest = file.read().split("\n\n")
+        self.assertEqual(rest, [])
+        self.assertIn("Format: https://www.debian.org/doc/packaging-manuals/"
+                      "copyright-format/1.0/\n", header + "\n")
+        fields = dict(re.findall(r"(?m)^([A-Z][\w-]*): (.*)$", files))
+        with open(os.path.join(SOURCE, "LICENSE")) as file:
+            title, notice, terms = file.read().split("\n\n", 2)
+        self.assertEqual(title, "MIT License")
+        self.assertEqual(fields, {"Files": "*", "Copyright": notice.removeprefix("Copyright (c) "),
+                                  "License": "Expat"})
+        self.assertEqual(fields["Copyright"], "2026 the leasedump authors")
+        # The licence's text word for word: continuation lines less their space, " ." a blank.
+        text = [line[1:] for line in files.splitlines() if line.startswith(" ")]
+        self.assertEqual("\n".join("" if line == "." else line for line in text) + "\n", terms)
+
+    def test_changelog_names_this_version_and_the_maintainers(self):
+        with gzip.open(os.path.join(ROOT.folder, "usr/share/doc/leasedump/changelog.gz"),
+                       "rt") as file:
+            changelog = file.read()
+        version = output_of("dpkg-deb", "--field", DEB, "Version").strip()
+        maintainer = output_of("dpkg-deb", "--field", DEB, "Maintainer").strip()
+        self.assertRegex(changelog, rf"^leasedump \({re.escape(version)}\) \w+; urgency=\w+\n")
+        first_entry = changelog.split("\n\n\n", 1)[0]
+        self.assertRegex(first_entry, rf"\n -- {re.escape(maintainer)}  \w{{3}}, \d\d \w{{3}} "
+                                      r"\d{4} \d\d:\d\d:\d\d [+-]\d{4}\n?$")
 
     def test_manual_page_reads_without_warnings(self):
         page = os.path.join(ROOT.folder, "usr/share/man/man1/leasedump.1.gz")

@@ -1,6 +1,7 @@
-"""The Windows zip made by CPack: it holds the program and the README and nothing else, and the
-program taken from it runs the dialogue transcripts under Wine, beside the fake dhcpsapi.dll of
-the build it was made from (copied next to the unzipped program for the run only).
+"""The Windows zip made by CPack: it holds the program, the README and the licence and nothing
+else, and the program taken from it runs the dialogue transcripts under Wine, beside the fake
+dhcpsapi.dll of the build it was made from (copied next to the unzipped program for the run
+only).
 
 LEASEDUMP_ZIP names the zip, LEASEDUMP_WIN_BUILD_DIR the MinGW build tree, LEASEDUMP_WINE the
 Wine loader."""
@@ -55,10 +56,14 @@ def setUpModule():
 
 
 class ZipContents(unittest.TestCase):
-    def test_holds_the_program_and_the_readme_only(self):
+    def test_holds_the_program_the_readme_and_the_licence_only(self):
         with zipfile.ZipFile(ZIP) as archive:
             names = sorted(info.filename for info in archive.infolist() if not info.is_dir())
-        self.assertEqual(names, [f"{FOLDER}/README.md", f"{FOLDER}/leasedump.exe"])
+            licence = archive.read(f"{FOLDER}/LICENSE")
+        self.assertEqual(names, [f"{FOLDER}/LICENSE", f"{FOLDER}/README.md",
+                                 f"{FOLDER}/leasedump.exe"])
+        with open(os.path.join(HERE, os.pardir, os.pardir, "LICENSE"), "rb") as source:
+            self.assertEqual(licence, source.read())
 
     def test_program_imports_only_system_dlls(self):
         with open(SESSION.path("leasedump.exe"), "rb") as file:
