@@ -17,10 +17,10 @@ void AppendHostName(std::string& line, const std::string& name) {
 
 }  // namespace
 
-int SaveAsText(const std::string& fileName, const LeaseList& leases) {
+SaveOutcome SaveAsText(const std::string& fileName, const LeaseList& leases) {
   std::optional<ResultFile> file = ResultFile::Open(fileName);
   if (!file) {
-    return 0;
+    return {};
   }
   file->Write("# Name;IP;MAC\r\n");
   std::string line;
@@ -34,7 +34,10 @@ int SaveAsText(const std::string& fileName, const LeaseList& leases) {
     line += "\r\n";
     file->Write(line);
   }
-  return file->Finish() ? static_cast<int>(leases.size()) : 0;
+  if (!file->Finish()) {
+    return {};
+  }
+  return {true, static_cast<int>(leases.size())};
 }
 
 }  // namespace lease

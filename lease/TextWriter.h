@@ -3,12 +3,12 @@
 #include <string>
 
 #include "lease/LeaseRecord.h"
+#include "lease/SaveOutcome.h"
 
 namespace lease {
 
 // Saves the leases as "# Name;IP;MAC" and one "host;ip;mac" line per lease, each ending in
-// CR LF, with every control byte and ';' of a host name written as '?'; returns the number of lease
-// lines saved (0 when the file could not be written).
-int SaveAsText(const std::string& fileName, const LeaseList& leases);
+// CR LF, with every control byte and ';' of a host name written as '?'.
+SaveOutcome SaveAsText(const std::string& fileName, const LeaseList& leases);
 
 }  // namespace lease

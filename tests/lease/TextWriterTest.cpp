@@ -18,7 +18,7 @@ struct SaveRun {
 SaveRun Save(const std::string& fileName, const LeaseList& leases) {
   test_support::StdoutCapture capture;
   SaveRun run;
-  run.count = lease::SaveAsText(fileName, leases);
+  run.count = lease::SaveAsText(fileName, leases).records;
   run.console = capture.Text();
   return run;
 }
