@@ -335,12 +335,15 @@ subnets 0 10.1.2.0
 clients 10.1.2.0 0
 lease 10.1.2.10 00:16:3e:00:00:01 pc1\\u000d\\u000aforged.example;10.9.9.9;AA-BB-CC-DD-EE-FF
 lease 10.1.2.11 00:16:3e:00:00:02 tab\\u0009semi;bell\\u0007
+lease 10.1.2.12 00:16:3e:00:00:03 del\\u007fnel\\u0085line\\u2028paragraph\\u2029euro\\u20ac
 """
         run, files = self.save(b"\nleases.txt\n", ["/text"], scenario=scenario)
         self.assertEqual(files["leases.txt"], (
             b"# Name;IP;MAC\r\n"
             b"pc1??forged.example?10.9.9.9?AA-BB-CC-DD-EE-FF;10.1.2.10;00-16-3E-00-00-01\r\n"
-            b"tab?semi?bell?;10.1.2.11;00-16-3E-00-00-02\r\n"))
+            b"tab?semi?bell?;10.1.2.11;00-16-3E-00-00-02\r\n"
+            b"del?nel?line?paragraph?euro" + self.program.narrow("\u20ac") +
+            b";10.1.2.12;00-16-3E-00-00-03\r\n"))
 
     def test_a_look_alike_of_a_separator_stays_what_it_is(self):
         scenario = """
