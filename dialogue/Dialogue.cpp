@@ -13,7 +13,8 @@ namespace dialogue {
 namespace {
 
 constexpr const char* kDefaultServer = "127.0.0.1";
-constexpr int kExitAfterErrors = 2;
+constexpr int kExitClean = 0;
+constexpr int kExitNotAllDone = 2;
 
 void WriteIntroduction() {
   lease::WriteConsoleLine("");
@@ -31,6 +32,13 @@ std::string Ask(const std::string& promptStart, const std::string& defaultValue)
   return ReadAnswer(defaultValue);
 }
 
+// A script must not take an old file for today's: anything short of a complete query and a
+// saved file (or none to save) is not a clean run.
+int ExitStatusOf(const lease::QueryOutcome& query, OutputResult output) {
+  const bool saved = output == OutputResult::Saved || output == OutputResult::NothingToSave;
+  return query.complete && saved ? kExitClean : kExitNotAllDone;
+}
+
 }  // namespace
 
 int RunDialogue() {
@@ -39,19 +47,20 @@ int RunDialogue() {
   const std::string fileName =
       Ask("Enter one file name to save the query data", platform::DefaultResultFileName());
 
-  platform::StartSockets();
+  lease::QueryOutcome query;
+  OutputResult output = OutputResult::NothingToSave;
   {
+    const platform::SocketLibrary sockets;
     lease::LeaseList leases;
     if (!fileName.empty()) {
-      int count = lease::QueryServer(server, leases);
-      lease::WriteConsoleLine("\r\n\r\nQueried " + std::to_string(count) + " entries from server " +
-                              server + ".");
+      query = lease::QueryServer(server, leases);
+      lease::WriteConsoleLine("\r\n\r\nQueried " + std::to_string(query.count) +
+                              " entries from server " + server + ".");
     }
-    SaveInChosenForm(leases, fileName, platform::ProgramArguments());
+    output = SaveInChosenForm(leases, fileName, platform::ProgramArguments());
   }
-  platform::StopSockets();
   lease::WaitForKey();
-  return lease::ErrorLinesWritten() > 0 ? kExitAfterErrors : 0;
+  return ExitStatusOf(query, output);
 }
 
 }  // namespace dialogue

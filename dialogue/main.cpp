@@ -6,7 +6,7 @@
 #include "runtime/Exception.h"
 
 // Nothing else catches a failure: one that escapes ends the run with a report and status 1. A run
-// that ends normally gives 0, or 2 when it wrote an error line.
+// that ends normally gives the status that the dialogue decided: 0, or 2 when not all was done.
 int main(int argc, char** argv) {
   platform::PrepareProcess(argc, argv);
   try {

@@ -15,25 +15,10 @@ void WriteConsoleLine(std::string_view text) {
   platform::RaiseOnConsoleFailure(platform::WriteStandardOutput(line));
 }
 
-namespace {
-int g_errorLines = 0;
-}  // namespace
-
 void WriteErrorLine(std::string_view text) {
   std::string line = "\r\n";
   line.append(text);
   WriteConsoleLine(line);
-  ++g_errorLines;
-}
-
-int ErrorLinesWritten() {
-  return g_errorLines;
-}
-
-void WaitForKey() {
-  WriteConsoleLine("");
-  WriteConsoleLine("Press any key to exit");
-  platform::WaitForConsoleKey();
 }
 
 }  // namespace lease

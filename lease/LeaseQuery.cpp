@@ -1,26 +1,17 @@
 #include "lease/LeaseQuery.h"
 
+#include <unordered_set>
+
 #include "lease/AddressFormat.h"
 #include "lease/ConsoleLine.h"
 #include "lease/DhcpArrays.h"
-#include "lease/SystemErrorText.h"
+#include "lease/Enumeration.h"
+#include "lease/StatusLines.h"
 #include "platform/DhcpApi.h"
 #include "platform/TextEncoding.h"
 
 namespace lease {
 namespace {
-
-void WriteStatusLine(std::uint32_t status) {
-  WriteErrorLine("Error: " + SystemErrorText(status));
-}
-
-// 259 only says that there is nothing (more) to enumerate; a server with no subnets or a subnet
-// with no clients answers so, and neither is an error.
-void ReportEnumerationEnd(std::uint32_t status) {
-  if (status != dhcp_status::kNoMoreItems) {
-    WriteStatusLine(status);
-  }
-}
 
 _DHCPUnit RecordOf(const DHCP_CLIENT_INFO& client) {
   _DHCPUnit unit;
@@ -49,100 +40,92 @@ void AppendClients(const DHCP_CLIENT_INFO_ARRAY& clients, LeaseList& leases) {
   }
 }
 
-// A server caps each answer and signals the rest with 234, so the subnet is read batch after
-// batch until the server says it is complete. A 234 that leaves the resume handle where it was
-// would bring the same batch for ever: the server's data is not to be trusted. True when the
-// enumeration ended in success.
-bool ReadClientBatches(char16_t* server, DHCP_IP_ADDRESS subnet, LeaseList& leases) {
-  DHCP_RESUME_HANDLE resume = 0;
-  for (;;) {
-    const DHCP_RESUME_HANDLE asked = resume;
-    DHCP_CLIENT_INFO_ARRAY* answer = nullptr;
-    std::uint32_t read = 0;
-    std::uint32_t total = 0;
-    std::uint32_t status = DhcpEnumSubnetClients(server, subnet, &resume, kDhcpPreferredMaximum,
+// The query's state: the server, the list it fills and the error lines it wrote.
+class Query {
+ public:
+  Query(const std::string& server, LeaseList& leases)
+      : server_(platform::WideFromNarrow(server)), leases_(leases) {}
+
+  QueryOutcome Run() {
+    std::uint32_t major = 0;
+    std::uint32_t minor = 0;
+    std::uint32_t status = DhcpGetVersion(server_.data(), &major, &minor);
+    if (status != dhcp_status::kSuccess) {
+      lines_.Write(status);
+    } else {
+      ReadSubnets();
+    }
+    return QueryOutcome{added_, !lines_.AnyWritten()};
+  }
+
+ private:
+  // After 234 the next batch is read whatever this one held; a failed batch ends the
+  // enumeration, but the subnets read before it are whole and stay.
+  void ReadSubnets() {
+    Enumerate<DhcpIpArrayPtr>(
+        lines_,
+        [this](DHCP_RESUME_HANDLE& resume, DhcpIpArrayPtr& batch) {
+          DHCP_IP_ARRAY* answer = nullptr;
+          std::uint32_t read = 0;
+          std::uint32_t total = 0;
+          std::uint32_t status = DhcpEnumSubnets(server_.data(), &resume, kDhcpPreferredMaximum,
                                                  &answer, &read, &total);
-    DhcpClientArrayPtr clients(answer);
-    if (status != dhcp_status::kSuccess && status != dhcp_status::kMoreData) {
-      ReportEnumerationEnd(status);
-      return status == dhcp_status::kNoMoreItems;
-    }
-    if (clients) {
-      AppendClients(*clients, leases);
-    }
-    if (status != dhcp_status::kMoreData) {
-      return true;
-    }
-    if (resume == asked) {
-      WriteStatusLine(dhcp_status::kInvalidData);
-      return false;
-    }
+          batch.reset(answer);
+          return status;
+        },
+        [this](const DHCP_IP_ARRAY& subnets) { ReadSubnetBatch(subnets); });
   }
-}
 
-// A subnet is saved whole or not at all: records of batches read before a failure are taken out
-// again, so that part of a subnet never passes for all of it.
-int ReadSubnetClients(char16_t* server, DHCP_IP_ADDRESS subnet, LeaseList& leases) {
-  WriteConsoleLine("Reading position: " + FormatIpAddress(subnet));
-  const auto before = static_cast<std::ptrdiff_t>(leases.size());
-  if (!ReadClientBatches(server, subnet, leases)) {
-    leases.erase(leases.begin() + before, leases.end());
-    return 0;
-  }
-  return static_cast<int>(static_cast<std::ptrdiff_t>(leases.size()) - before);
-}
-
-int ReadSubnetBatch(char16_t* server, const DHCP_IP_ARRAY& subnets, LeaseList& leases) {
-  auto count = static_cast<std::int32_t>(subnets.NumElements);
-  WriteConsoleLine("DHCP Subnet number = " + std::to_string(count));
-  int added = 0;
-  if (count > 0 && subnets.Elements != nullptr) {
+  // A subnet that the server lists a second time, in this batch or an earlier one, was read
+  // already: its leases must not be saved twice.
+  void ReadSubnetBatch(const DHCP_IP_ARRAY& subnets) {
+    auto count = static_cast<std::int32_t>(subnets.NumElements);
+    WriteConsoleLine("DHCP Subnet number = " + std::to_string(count));
+    if (count <= 0 || subnets.Elements == nullptr) {
+      return;
+    }
     for (std::int32_t i = 0; i < count; ++i) {
-      added += ReadSubnetClients(server, subnets.Elements[i], leases);
+      if (subnetsRead_.insert(subnets.Elements[i]).second) {
+        ReadSubnetClients(subnets.Elements[i]);
+      }
     }
   }
-  return added;
-}
+
+  // A subnet is saved whole or not at all: records of batches read before a failure are taken
+  // out again, so that part of a subnet never passes for all of it.
+  void ReadSubnetClients(DHCP_IP_ADDRESS subnet) {
+    WriteConsoleLine("Reading position: " + FormatIpAddress(subnet));
+    const auto before = static_cast<std::ptrdiff_t>(leases_.size());
+    EnumerationEnd end = Enumerate<DhcpClientArrayPtr>(
+        lines_,
+        [this, subnet](DHCP_RESUME_HANDLE& resume, DhcpClientArrayPtr& batch) {
+          DHCP_CLIENT_INFO_ARRAY* answer = nullptr;
+          std::uint32_t read = 0;
+          std::uint32_t total = 0;
+          std::uint32_t status = DhcpEnumSubnetClients(
+              server_.data(), subnet, &resume, kDhcpPreferredMaximum, &answer, &read, &total);
+          batch.reset(answer);
+          return status;
+        },
+        [this](const DHCP_CLIENT_INFO_ARRAY& clients) { AppendClients(clients, leases_); });
+    if (end == EnumerationEnd::Failed) {
+      leases_.erase(leases_.begin() + before, leases_.end());
+      return;
+    }
+    added_ += static_cast<int>(static_cast<std::ptrdiff_t>(leases_.size()) - before);
+  }
+
+  std::u16string server_;
+  LeaseList& leases_;
+  StatusLines lines_;
+  std::unordered_set<DHCP_IP_ADDRESS> subnetsRead_;
+  int added_ = 0;
+};
 
 }  // namespace
 
-int QueryServer(const std::string& server, LeaseList& leases) {
-  std::u16string wideServer = platform::WideFromNarrow(server);
-  char16_t* serverName = wideServer.data();
-
-  std::uint32_t major = 0;
-  std::uint32_t minor = 0;
-  std::uint32_t status = DhcpGetVersion(serverName, &major, &minor);
-  if (status != dhcp_status::kSuccess) {
-    WriteStatusLine(status);
-    return 0;
-  }
-
-  int added = 0;
-  DHCP_RESUME_HANDLE resume = 0;
-  for (;;) {
-    const DHCP_RESUME_HANDLE asked = resume;
-    DHCP_IP_ARRAY* answer = nullptr;
-    std::uint32_t read = 0;
-    std::uint32_t total = 0;
-    std::uint32_t batchStatus =
-        DhcpEnumSubnets(serverName, &resume, kDhcpPreferredMaximum, &answer, &read, &total);
-    DhcpIpArrayPtr subnets(answer);
-    if (subnets) {
-      added += ReadSubnetBatch(serverName, *subnets, leases);
-    } else {
-      ReportEnumerationEnd(batchStatus);
-    }
-    // After 234 the next batch is read whatever this one held, unless the server did not move.
-    if (batchStatus != dhcp_status::kMoreData) {
-      break;
-    }
-    if (resume == asked) {
-      WriteStatusLine(dhcp_status::kInvalidData);
-      break;
-    }
-  }
-  return added;
+QueryOutcome QueryServer(const std::string& server, LeaseList& leases) {
+  return Query(server, leases).Run();
 }
 
 }  // namespace lease

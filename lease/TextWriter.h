@@ -3,12 +3,13 @@
 #include <string>
 
 #include "lease/LeaseRecord.h"
+#include "lease/SaveOutcome.h"
 
 namespace lease {
 
 // Saves the leases as "# Name;IP;MAC" and one "host;ip;mac" line per lease, each ending in
-// CR LF, with every control byte and ';' of a host name written as '?'; returns the number of lease
-// lines saved (0 when the file could not be written).
-int SaveAsText(const std::string& fileName, const LeaseList& leases);
+// CR LF, with every character of a host name that would break a line or shift a column written
+// as '?'.
+SaveOutcome SaveAsText(const std::string& fileName, const LeaseList& leases);
 
 }  // namespace lease

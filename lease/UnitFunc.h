@@ -5,6 +5,7 @@
 
 #include "lease/AddressFormat.h"
 #include "lease/ConsoleLine.h"
+#include "lease/KeyWait.h"
 #include "lease/LeaseQuery.h"
 #include "lease/LeaseRecord.h"
 #include "lease/SystemErrorText.h"

@@ -58,31 +58,38 @@ class ResultFileSink final : public xmldom::TXmlSink {
   ResultFile& file_;
 };
 
-void WriteDocument(const std::string& fileName, const TXmlDElement& root,
+bool WriteDocument(const std::string& fileName, const TXmlDElement& root,
                    XmlSaveObserver* observer) {
   std::optional<ResultFile> file = ResultFile::Open(fileName);
   if (!file) {
-    return;
+    return false;
   }
   file->Write("<?xml version=\"1.0\"?>\r\n");
   ResultFileSink sink(*file);
   root.WriteXml(sink);
   Notify(observer, XmlSavePhase::Serialised);
-  file->Finish();
+  const bool saved = file->Finish();
   Notify(observer, XmlSavePhase::Written);
+  return saved;
 }
 
 }  // namespace
 
-void SaveAsXml(const std::string& fileName, const LeaseList& leases, XmlSaveObserver* observer) {
+SaveOutcome SaveAsXml(const std::string& fileName, const LeaseList& leases,
+                      XmlSaveObserver* observer) {
+  bool saved = false;
   {
     // The whole tree comes first, so that a failure while building leaves an existing file as it
     // was. The one reference on the root releases the tree on every way out.
     const TRef<TXmlDElement> root = BuildDocument(leases);
     Notify(observer, XmlSavePhase::TreeBuilt);
-    WriteDocument(fileName, *root, observer);
+    saved = WriteDocument(fileName, *root, observer);
   }
   Notify(observer, XmlSavePhase::Released);
+  if (!saved) {
+    return {};
+  }
+  return {true, static_cast<int>(leases.size())};
 }
 
 }  // namespace lease

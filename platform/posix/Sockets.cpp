@@ -3,7 +3,9 @@
 namespace platform {
 
 // POSIX sockets need no library start or stop.
-void StartSockets() {}
-void StopSockets() {}
+bool SocketLibrary::Start() {
+  return false;
+}
+void SocketLibrary::Stop() {}
 
 }  // namespace platform

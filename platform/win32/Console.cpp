@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platform/InputLines.h"
+#include "platform/TextEncoding.h"
 #include "platform/win32/ConsoleText.h"
 
 namespace platform {
@@ -15,6 +16,8 @@ namespace {
 constexpr std::size_t kLargestWrite = 1u << 30;
 constexpr DWORD kKeyRecordsPerRead = 10;
 constexpr std::size_t kConsoleUnitsPerRead = 1024;
+// Older consoles refuse a single write of more than about 64 KB; a line rarely needs two.
+constexpr std::size_t kConsoleUnitsPerWrite = 8192;
 
 IoStatus IoFailure(DWORD error) {
   IoStatus status;
@@ -41,6 +44,31 @@ IoStatus WriteAll(DWORD standardHandle, std::string_view bytes) {
       return IoFailure(ERROR_DISK_FULL);
     }
     bytes.remove_prefix(written);
+  }
+  return {};
+}
+
+// A console shows its own (OEM) code page, not the ANSI one that every narrow text of the tool is
+// in: the u-umlaut of a server name, 0xFC in code page 1252, would show as a superscript n of code
+// page 437. So a console is written in Unicode, each line converted as a whole; a pipe or a file
+// gets the bytes as they are.
+IoStatus WriteToConsole(HANDLE console, std::string_view bytes) {
+  std::u16string text = WideFromNarrow(bytes);
+  std::u16string_view rest = text;
+  while (!rest.empty()) {
+    std::size_t wanted = std::min(rest.size(), kConsoleUnitsPerWrite);
+    // Both halves of a pair in one write, or the console shows two replacement characters.
+    if (wanted < rest.size() && rest[wanted - 1] >= 0xD800 && rest[wanted - 1] <= 0xDBFF) {
+      --wanted;
+    }
+    DWORD written = 0;
+    if (!::WriteConsoleW(console, rest.data(), static_cast<DWORD>(wanted), &written, nullptr)) {
+      return IoFailure(::GetLastError());
+    }
+    if (written == 0) {
+      return IoFailure(ERROR_WRITE_FAULT);
+    }
+    rest.remove_prefix(written);
   }
   return {};
 }
@@ -111,7 +139,10 @@ bool HasKeyEvent(const INPUT_RECORD* records, DWORD count) {
 }  // namespace
 
 IoStatus WriteStandardOutput(std::string_view bytes) {
-  return WriteAll(STD_OUTPUT_HANDLE, bytes);
+  HANDLE output = ::GetStdHandle(STD_OUTPUT_HANDLE);
+  DWORD mode = 0;
+  return ::GetConsoleMode(output, &mode) ? WriteToConsole(output, bytes)
+                                         : WriteAll(STD_OUTPUT_HANDLE, bytes);
 }
 
 IoStatus WriteStandardError(std::string_view bytes) {

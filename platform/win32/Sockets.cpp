@@ -4,12 +4,12 @@
 
 namespace platform {
 
-void StartSockets() {
+bool SocketLibrary::Start() {
   WSADATA data;
-  ::WSAStartup(MAKEWORD(2, 0), &data);
+  return ::WSAStartup(MAKEWORD(2, 0), &data) == 0;
 }
 
-void StopSockets() {
+void SocketLibrary::Stop() {
   ::WSACleanup();
 }
 

@@ -27,4 +27,21 @@ TEST(OutputChoice, AnythingElseMeansNoFile) {
   }
 }
 
+// The line names the argument that cannot stand where it is, as one line whatever it holds.
+TEST(OutputChoice, TheRejectionNamesTheArgumentOutOfPlace) {
+  const struct {
+    Arguments arguments;
+    const char* named;
+  } cases[] = {
+      {{"/txt"}, "\"/txt\""},    {{"/text", "/text"}, "\"/text\""},      {{"/TEXT", "x"}, "\"x\""},
+      {{"x", "/text"}, "\"x\""}, {{"line\r\nbreak"}, "\"line??break\""},
+  };
+  for (const auto& c : cases) {
+    const std::string line = dialogue::RejectedArgumentsLine(c.arguments);
+    EXPECT_TRUE(line.starts_with(std::string("leasedump: argument ") + c.named + " not accepted;"))
+        << line;
+    EXPECT_EQ(line.find('\n'), line.size() - 1) << line;
+  }
+}
+
 }  // namespace

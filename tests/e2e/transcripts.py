@@ -181,6 +181,40 @@ lease 10.2.0.5 00:16:3e:00:00:02 again
         ] + self.error_line(13) + self.error_line(13) + self.ending(1, "127.0.0.1", "leases.xml"),
             status=2)
 
+    def test_enumerations_that_go_round_are_stopped(self):
+        scenario = """
+subnets 234 10.1.2.0
+subnets 234 10.2.0.0
+subnets 234 next 1 10.3.0.0 10.1.2.0
+clients 10.1.2.0 234
+lease 10.1.2.10 00:16:3e:00:00:01 round-1
+clients 10.1.2.0 234
+lease 10.1.2.11 00:16:3e:00:00:02 round-2
+clients 10.1.2.0 234 next 1
+lease 10.1.2.12 00:16:3e:00:00:03 round-3
+clients 10.2.0.0 0
+lease 10.2.0.5 00:16:3e:00:00:04 whole
+"""
+        run = self.run_fake(scenario, b"\nleases.xml\n")
+        self.assertTranscript(run, self.introduction() + [
+            "DHCP Subnet number = 1",
+            "Reading position: 10.1.2.0",
+        ] + self.error_line(13) + [
+            "DHCP Subnet number = 1",
+            "Reading position: 10.2.0.0",
+            "DHCP Subnet number = 2",
+            "Reading position: 10.3.0.0",
+        ] + self.error_line(13) + self.ending(1, "127.0.0.1", "leases.xml"), status=2)
+
+    def test_a_status_without_a_text_is_named_by_its_number(self):
+        run = self.run_fake("subnets 0 10.1.2.0\nclients 10.1.2.0 99999\n", b"\n\n")
+        self.assertTranscript(run, self.introduction() + [
+            "DHCP Subnet number = 1",
+            "Reading position: 10.1.2.0",
+            "",
+            "Error: 99999",
+        ] + self.ending(0, "127.0.0.1"), status=2)
+
     def test_exit_status_tells_a_clean_run_from_one_with_errors(self):
         cases = {
             "clean": (NORMAL_SERVER, b"\nleases.xml\n", 0),
@@ -188,6 +222,11 @@ lease 10.2.0.5 00:16:3e:00:00:02 again
             "a failed query": ("version 1722\n", b"\nleases.xml\n", 2),
             "a failed subnet": ("subnets 0 10.1.2.0\nclients 10.1.2.0 5\n", b"\n\n", 2),
             "a file that cannot be opened": (NORMAL_SERVER, b"\nmissing/leases.xml\n", 2),
+            "an error status that comes with an array": (
+                "subnets 1722 10.1.2.0\nclients 10.1.2.0 0\nlease 10.1.2.10 - pc\n", b"\n\n", 2),
+            "a resume handle that comes back": (
+                "subnets 234 10.1.2.0\nsubnets 234 next 0 10.2.0.0\n", b"\n\n", 2),
+            "a last batch without an array": ("subnets 0 none\n", b"\n\n", 0),
         }
         for name, (scenario, answers, status) in cases.items():
             with self.subTest(name):
@@ -255,14 +294,14 @@ class OutputFiles(TranscriptTest):
     """The file a run leaves behind, chosen by the command line."""
 
     def save(self, answers, arguments=(), scenario=NORMAL_SERVER, prepare=None, keep=None,
-             status=0, **options):
+             status=0, stderr=b"", **options):
         """The run in a scratch directory and what it left there: the files by name, or what
         `keep(directory)` gives."""
         with tempfile.TemporaryDirectory() as directory:
             if prepare:
                 prepare(directory)
             run = self.run_fake(scenario, answers, arguments, cwd=directory, **options)
-            self.assertEqual(run.stderr, b"")
+            self.assertEqual(run.stderr, stderr)
             self.assertEqual(run.status, status)
             if keep:
                 return run, keep(directory)
@@ -296,12 +335,15 @@ subnets 0 10.1.2.0
 clients 10.1.2.0 0
 lease 10.1.2.10 00:16:3e:00:00:01 pc1\\u000d\\u000aforged.example;10.9.9.9;AA-BB-CC-DD-EE-FF
 lease 10.1.2.11 00:16:3e:00:00:02 tab\\u0009semi;bell\\u0007
+lease 10.1.2.12 00:16:3e:00:00:03 del\\u007fnel\\u0085line\\u2028paragraph\\u2029euro\\u20ac
 """
         run, files = self.save(b"\nleases.txt\n", ["/text"], scenario=scenario)
         self.assertEqual(files["leases.txt"], (
             b"# Name;IP;MAC\r\n"
             b"pc1??forged.example?10.9.9.9?AA-BB-CC-DD-EE-FF;10.1.2.10;00-16-3E-00-00-01\r\n"
-            b"tab?semi?bell?;10.1.2.11;00-16-3E-00-00-02\r\n"))
+            b"tab?semi?bell?;10.1.2.11;00-16-3E-00-00-02\r\n"
+            b"del?nel?line?paragraph?euro" + self.program.narrow("\u20ac") +
+            b";10.1.2.12;00-16-3E-00-00-03\r\n"))
 
     def test_a_look_alike_of_a_separator_stays_what_it_is(self):
         scenario = """
@@ -336,17 +378,24 @@ lease 10.2.0.5 00:16:3e:00:00:02 whole
         self.assertEqual(run.lines_after_summary(),
                          ["Query results have been saved to file leases.xml."])
 
-    def test_other_arguments_save_nothing_and_say_nothing(self):
-        for arguments in (["-text"], ["/text", "x"], ["text"], ["/xml"]):
+    def test_other_arguments_save_nothing_and_say_so_on_standard_error_only(self):
+        cases = [(["-text"], "-text"), (["/text", "x"], "x"), (["text"], "text"),
+                 (["/xml"], "/xml"), (["/txt"], "/txt"), (["--help"], "--help"),
+                 (["/text", "/text"], "/text"), (["x", "/text"], "x")]
+        for arguments, named in cases:
             with self.subTest(arguments=arguments):
-                run, files = self.save(b"\nleases.xml\n", arguments)
+                run, files = self.save(b"\nleases.xml\n", arguments, status=2,
+                                       stderr=rejected_arguments_line(named))
                 self.assertEqual(files, {})
                 self.assertEqual(run.lines_after_summary(), [])
 
     def test_no_lease_means_no_file_whatever_the_arguments(self):
         for arguments in ([], ["/text"], ["a", "b"]):
             with self.subTest(arguments=arguments):
-                run, files = self.save(b"\nleases.xml\n", arguments, scenario="version 0\n")
+                rejected = arguments == ["a", "b"]
+                run, files = self.save(b"\nleases.xml\n", arguments, scenario="version 0\n",
+                                       status=2 if rejected else 0,
+                                       stderr=rejected_arguments_line("a") if rejected else b"")
                 self.assertEqual(files, {})
                 self.assertEqual(run.lines_after_summary(), [])
 
@@ -398,6 +447,11 @@ lease 10.2.0.5 00:16:3e:00:00:02 whole
             with self.subTest(arguments=arguments):
                 run, files = self.save(b"\n/dev/full\n", arguments, status=2)
                 self.assertEqual(run.lines_after_summary(), ["", "Cannot write file /dev/full."])
+
+
+def rejected_arguments_line(named):
+    return (f'leasedump: argument "{named}" not accepted; give no argument for the XML file, or '
+            "the one argument /text for the text file. Nothing was saved.\r\n").encode()
 
 
 def small_file_size_limit():

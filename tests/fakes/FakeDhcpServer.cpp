@@ -108,12 +108,19 @@ DHCP_IP_ARRAY* AllocateSubnets(const std::vector<DHCP_IP_ADDRESS>& subnets) {
   return array;
 }
 
+template <typename Batch>
+void MoveOn(const Batch& batch, DHCP_RESUME_HANDLE* resumeHandle) {
+  if (batch.next) {
+    *resumeHandle = *batch.next;
+  } else if (!batch.stays) {
+    ++*resumeHandle;
+  }
+}
+
 std::uint32_t Serve(const ClientBatch& batch, DHCP_RESUME_HANDLE* resumeHandle,
                     DHCP_CLIENT_INFO_ARRAY** clientInfo, std::uint32_t* clientsRead,
                     std::uint32_t* clientsTotal) {
-  if (!batch.stays) {
-    ++*resumeHandle;
-  }
+  MoveOn(batch, resumeHandle);
   if (batch.withArray) {
     *clientInfo = AllocateClients(batch.leases);
     *clientsRead = *clientsTotal = static_cast<std::uint32_t>(batch.leases.size());
@@ -121,10 +128,18 @@ std::uint32_t Serve(const ClientBatch& batch, DHCP_RESUME_HANDLE* resumeHandle,
   return batch.status;
 }
 
+// A caller that never stops asking fails its test instead of hanging it: beyond this many calls
+// of one scenario every enumeration answers ERROR_INVALID_PARAMETER without an array.
+constexpr std::size_t kMostCalls = 100'000;
+
 void RecordCall(const char* function, const char16_t* server, DHCP_IP_ADDRESS subnet,
                 DHCP_RESUME_HANDLE resumeHandle, std::uint32_t preferredMaximum) {
   LoadedState().calls.push_back(
       {function, server != nullptr ? server : u"", subnet, resumeHandle, preferredMaximum});
+}
+
+bool AskedTooOften() {
+  return TheState().calls.size() > kMostCalls;
 }
 
 }  // namespace
@@ -173,18 +188,19 @@ std::uint32_t DHCP_API_CALL DhcpEnumSubnets(char16_t* ServerIpAddress,
                                             std::uint32_t PreferredMaximum,
                                             DHCP_IP_ARRAY** EnumInfo, std::uint32_t* ElementsRead,
                                             std::uint32_t* ElementsTotal) {
-  fake_dhcp::RecordCall("DhcpEnumSubnets", ServerIpAddress, 0, *ResumeHandle, PreferredMaximum);
-  const auto& batches = LoadedState().scenario.subnetBatches;
   *EnumInfo = nullptr;
   *ElementsRead = 0;
   *ElementsTotal = 0;
+  fake_dhcp::RecordCall("DhcpEnumSubnets", ServerIpAddress, 0, *ResumeHandle, PreferredMaximum);
+  if (fake_dhcp::AskedTooOften()) {
+    return dhcp_status::kInvalidParameter;
+  }
+  const auto& batches = LoadedState().scenario.subnetBatches;
   if (*ResumeHandle >= batches.size()) {
     return dhcp_status::kNoMoreItems;
   }
   const fake_dhcp::SubnetBatch& batch = batches[*ResumeHandle];
-  if (!batch.stays) {
-    ++*ResumeHandle;
-  }
+  fake_dhcp::MoveOn(batch, ResumeHandle);
   if (batch.withArray) {
     *EnumInfo = fake_dhcp::AllocateSubnets(batch.subnets);
     *ElementsRead = *ElementsTotal = static_cast<std::uint32_t>(batch.subnets.size());
@@ -196,12 +212,15 @@ std::uint32_t DHCP_API_CALL DhcpEnumSubnetClients(
     char16_t* ServerIpAddress, DHCP_IP_ADDRESS SubnetAddress, DHCP_RESUME_HANDLE* ResumeHandle,
     std::uint32_t PreferredMaximum, DHCP_CLIENT_INFO_ARRAY** ClientInfo, std::uint32_t* ClientsRead,
     std::uint32_t* ClientsTotal) {
-  fake_dhcp::RecordCall("DhcpEnumSubnetClients", ServerIpAddress, SubnetAddress, *ResumeHandle,
-                        PreferredMaximum);
-  const fake_dhcp::Scenario& scenario = LoadedState().scenario;
   *ClientInfo = nullptr;
   *ClientsRead = 0;
   *ClientsTotal = 0;
+  fake_dhcp::RecordCall("DhcpEnumSubnetClients", ServerIpAddress, SubnetAddress, *ResumeHandle,
+                        PreferredMaximum);
+  if (fake_dhcp::AskedTooOften()) {
+    return dhcp_status::kInvalidParameter;
+  }
+  const fake_dhcp::Scenario& scenario = LoadedState().scenario;
   if (scenario.clientSource) {
     fake_dhcp::ClientBatch& batch = LoadedState().generatedBatch;
     return scenario.clientSource(SubnetAddress, *ResumeHandle, batch)

@@ -26,20 +26,24 @@ struct Lease {
 };
 
 // One answer of DhcpEnumSubnets; the resume handle counts the answers served, unless the
-// answer stays: then the handle does not move and the same answer comes again and again.
+// answer stays: then the handle does not move and the same answer comes again and again. An
+// answer with a next handle gives that one instead, so that a server can send the caller back to
+// an earlier answer (0, 1, 2, 1, 2, ...). An answer may come with an array whatever its status.
 struct SubnetBatch {
   std::uint32_t status = 0;
   bool withArray = true;
   std::vector<DHCP_IP_ADDRESS> subnets;
   bool stays = false;
+  std::optional<DHCP_RESUME_HANDLE> next = std::nullopt;
 };
 
-// One answer of DhcpEnumSubnetClients for one subnet.
+// One answer of DhcpEnumSubnetClients for one subnet, with the same resume handles.
 struct ClientBatch {
   std::uint32_t status = 0;
   bool withArray = true;
   std::vector<Lease> leases;
   bool stays = false;
+  std::optional<DHCP_RESUME_HANDLE> next = std::nullopt;
 };
 
 // Makes the answer of a subnet's batch, counted from 0, when it is asked for, for servers too
@@ -79,8 +83,8 @@ std::size_t BadFrees();
 
 // The scenario file format, one item per line ('#' starts a comment line):
 //   version STATUS
-//   subnets STATUS [stay] none | subnets STATUS [stay] [A.B.C.D ...]
-//   clients A.B.C.D STATUS [stay] [none]    starts a batch for that subnet
+//   subnets STATUS [stay|next N] none | subnets STATUS [stay|next N] [A.B.C.D ...]
+//   clients A.B.C.D STATUS [stay|next N] [none]    starts a batch for that subnet
 //   lease A.B.C.D HEX:BYTES|- [NAME...]      NAME is the rest of the line, UTF-8 in which \uXXXX
 //                                            is one UTF-16 unit; %null for none
 // Throws std::runtime_error naming the line for anything it cannot read.

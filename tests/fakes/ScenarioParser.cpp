@@ -99,6 +99,19 @@ std::u16string NameOf(std::string_view text, const LineReader& reader) {
   return name + platform::WideFromNarrow(text);
 }
 
+// "stay" or "next N" after a batch's status: how the answer moves the resume handle.
+template <typename Batch>
+void ReadHandleMove(LineReader& reader, Batch& batch) {
+  std::string_view rest = reader.Rest();
+  if (rest == "stay" || rest.starts_with("stay ")) {
+    reader.Word();
+    batch.stays = true;
+  } else if (rest.starts_with("next ")) {
+    reader.Word();
+    batch.next = reader.Number();
+  }
+}
+
 }  // namespace
 
 Scenario ParseScenario(std::string_view text) {
@@ -123,10 +136,7 @@ Scenario ParseScenario(std::string_view text) {
     } else if (keyword == "subnets") {
       SubnetBatch batch;
       batch.status = reader.Number();
-      batch.stays = reader.Rest().starts_with("stay");
-      if (batch.stays) {
-        reader.Word();
-      }
+      ReadHandleMove(reader, batch);
       while (!reader.AtEnd()) {
         if (reader.Rest() == "none") {
           batch.withArray = false;
@@ -139,12 +149,8 @@ Scenario ParseScenario(std::string_view text) {
       DHCP_IP_ADDRESS subnet = reader.Address();
       ClientBatch batch;
       batch.status = reader.Number();
-      std::string_view word = reader.AtEnd() ? "" : reader.Word();
-      batch.stays = word == "stay";
-      if (batch.stays) {
-        word = reader.AtEnd() ? "" : reader.Word();
-      }
-      batch.withArray = word != "none";
+      ReadHandleMove(reader, batch);
+      batch.withArray = reader.AtEnd() || reader.Word() != "none";
       auto& batches = scenario.clientBatches[subnet];
       batches.push_back(batch);
       openBatch = &batches.back();

@@ -23,6 +23,7 @@ Lease LeaseOf(DHCP_IP_ADDRESS ip, std::optional<std::u16string> name = u"host",
 
 struct QueryRun {
   int count = 0;
+  bool complete = false;
   std::string console;
   lease::LeaseList leases;
 };
@@ -33,7 +34,9 @@ class LeaseQuery : public ::testing::Test {
     fake_dhcp::SetScenario(std::move(scenario));
     QueryRun run;
     test_support::StdoutCapture capture;
-    run.count = lease::QueryServer(server, run.leases);
+    const lease::QueryOutcome outcome = lease::QueryServer(server, run.leases);
+    run.count = outcome.count;
+    run.complete = outcome.complete;
     run.console = capture.Text();
     return run;
   }
@@ -62,6 +65,7 @@ TEST_F(LeaseQuery, FailedVersionCallEndsTheQueryWithOneErrorLine) {
   QueryRun run = Run(scenario);
   EXPECT_EQ(run.console, "\r\nError: The RPC server is unavailable\r\n");
   EXPECT_EQ(run.count, 0);
+  EXPECT_FALSE(run.complete);
   EXPECT_EQ(fake_dhcp::Calls().size(), 1u);
 }
 
@@ -78,6 +82,7 @@ TEST_F(LeaseQuery, ReadsEverySubnetInServerOrder) {
             "Reading position: 10.1.2.0\r\n"
             "Reading position: 10.2.0.0\r\n");
   EXPECT_EQ(run.count, 3);
+  EXPECT_TRUE(run.complete);
   ASSERT_EQ(run.leases.size(), 3u);
   EXPECT_EQ(run.leases[0].HostName, "pc1");
   EXPECT_EQ(run.leases[0].IpAddress, "10.1.2.10");
@@ -165,13 +170,17 @@ TEST_F(LeaseQuery, SubnetBatchWithoutArrayEndsTheEnumeration) {
   failing.subnetBatches = {{1722, false, {}}};
   EXPECT_EQ(Run(failing).console, "\r\nError: The RPC server is unavailable\r\n");
 
-  // More data promised but no array delivered: reported, and the next batch is read.
+  // More data promised but no array delivered: an empty batch, and the next batch is read.
   Scenario noArray;
   noArray.subnetBatches = {{234, false, {}}, {0, true, {kSubnetA}}};
   EXPECT_EQ(Run(noArray).console,
-            "\r\nError: More data is available\r\n"
+            "DHCP Subnet number = 0\r\n"
             "DHCP Subnet number = 1\r\nReading position: 10.1.2.0\r\n");
   EXPECT_EQ(ResumeHandlesOf("DhcpEnumSubnets"), (std::vector<DHCP_RESUME_HANDLE>{0, 1}));
+
+  Scenario successWithoutArray;
+  successWithoutArray.subnetBatches = {{0, false, {}}};
+  EXPECT_EQ(Run(successWithoutArray).console, "DHCP Subnet number = 0\r\n");
 }
 
 TEST_F(LeaseQuery, ReadsTheNextSubnetBatchAfterAnEmptyOneWithMoreData) {
@@ -215,6 +224,73 @@ TEST_F(LeaseQuery, StopsAnEnumerationThatDoesNotMove) {
   EXPECT_EQ(ResumeHandlesOf("DhcpEnumSubnetClients"), (std::vector<DHCP_RESUME_HANDLE>{0, 1, 0}));
 }
 
+// The server's status ends an enumeration whatever comes with it, and a resume handle that goes
+// back to one already sent would bring the same batches round for ever.
+TEST_F(LeaseQuery, EachEnumerationEndsOnItsStatusOrWhereItGoesRound) {
+  struct Case {
+    const char* name;
+    std::vector<SubnetBatch> subnets;
+    std::vector<ClientBatch> clientsOfA;
+    std::string console;
+    int count;
+  };
+  const std::string invalid = "\r\nError: The data is invalid\r\n";
+  const Case cases[] = {
+      {"subnets 0, 1, 2, then 1 again",
+       {{234, true, {kSubnetA}},
+        {234, true, {kSubnetB}},
+        {.status = 234, .subnets = {kSubnetC}, .next = 1}},
+       {},
+       "DHCP Subnet number = 1\r\nReading position: 10.1.2.0\r\n"
+       "DHCP Subnet number = 1\r\nReading position: 10.2.0.0\r\n"
+       "DHCP Subnet number = 1\r\nReading position: 10.3.0.0\r\n" +
+           invalid,
+       3},
+      {"subnets back to the first handle",
+       {{234, true, {kSubnetA}}, {.status = 234, .subnets = {kSubnetB}, .next = 0}},
+       {},
+       "DHCP Subnet number = 1\r\nReading position: 10.1.2.0\r\n"
+       "DHCP Subnet number = 1\r\nReading position: 10.2.0.0\r\n" +
+           invalid,
+       2},
+      {"clients 0, 1, 2, then 1 again",
+       {{0, true, {kSubnetA, kSubnetB}}},
+       {{234, true, {LeaseOf(1)}},
+        {234, true, {LeaseOf(2)}},
+        {.status = 234, .leases = {LeaseOf(3)}, .next = 1}},
+       "DHCP Subnet number = 2\r\nReading position: 10.1.2.0\r\n" + invalid +
+           "Reading position: 10.2.0.0\r\n",
+       1},
+      {"an error status with an array of subnets",
+       {{234, true, {kSubnetB}}, {1722, true, {kSubnetA}}},
+       {},
+       "DHCP Subnet number = 1\r\nReading position: 10.2.0.0\r\n"
+       "\r\nError: The RPC server is unavailable\r\n",
+       1},
+      {"no more items with an array of subnets", {{259, true, {kSubnetA}}}, {}, "", 0},
+      {"a subnet listed twice",
+       {{234, true, {kSubnetA, kSubnetB, kSubnetA}}, {0, true, {kSubnetB, kSubnetC}}},
+       {},
+       "DHCP Subnet number = 3\r\nReading position: 10.1.2.0\r\nReading position: 10.2.0.0\r\n"
+       "DHCP Subnet number = 2\r\nReading position: 10.3.0.0\r\n",
+       3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Scenario scenario;
+    scenario.subnetBatches = c.subnets;
+    scenario.clientBatches[kSubnetA] =
+        c.clientsOfA.empty() ? std::vector<ClientBatch>{{0, true, {LeaseOf(1)}}} : c.clientsOfA;
+    scenario.clientBatches[kSubnetB] = {{0, true, {LeaseOf(2)}}};
+    scenario.clientBatches[kSubnetC] = {{0, true, {LeaseOf(3)}}};
+    QueryRun run = Run(scenario);
+    EXPECT_EQ(run.console, c.console);
+    EXPECT_EQ(run.count, c.count);
+    EXPECT_EQ(run.complete, c.console.find("Error") == std::string::npos);
+    EXPECT_EQ(fake_dhcp::LiveBlocks(), 0u);
+  }
+}
+
 TEST_F(LeaseQuery, NoMoreItemsIsTheEndOfTheListNotAnError) {
   Scenario noSubnets;  // the first call already answers 259
   EXPECT_EQ(Run(noSubnets).console, "");
@@ -225,6 +301,7 @@ TEST_F(LeaseQuery, NoMoreItemsIsTheEndOfTheListNotAnError) {
   QueryRun run = Run(afterABatch);
   EXPECT_EQ(run.console, "DHCP Subnet number = 1\r\nReading position: 10.1.2.0\r\n");
   EXPECT_EQ(run.count, 0);
+  EXPECT_TRUE(run.complete);
 }
 
 TEST_F(LeaseQuery, FailedClientCallSkipsOnlyThatSubnet) {
@@ -239,7 +316,7 @@ TEST_F(LeaseQuery, FailedClientCallSkipsOnlyThatSubnet) {
             "Reading position: 10.1.2.0\r\n"
             "\r\nError: Access is denied\r\n"
             "Reading position: 10.2.0.0\r\n"
-            "\r\nError: \r\n"
+            "\r\nError: 99999\r\n"  // no text for it: its number says which
             "Reading position: 10.3.0.0\r\n");
   EXPECT_EQ(run.count, 1);
   EXPECT_EQ(run.leases[0].IpAddress, "0.0.0.3");

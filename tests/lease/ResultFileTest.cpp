@@ -61,8 +61,7 @@ std::vector<std::string> NamesIn(const std::string& folder) {
 
 struct Writer {
   const char* name;
-  // The count of lines written where the writer returns one, 0 where it returns nothing.
-  int (*save)(const std::string& fileName, const LeaseList& leases);
+  lease::SaveOutcome (*save)(const std::string& fileName, const LeaseList& leases);
   const char* savedBytes;  // of kOneLease
 };
 
@@ -74,14 +73,14 @@ const Writer kWriters[] = {
      "# Name;IP;MAC\r\npc7;10.0.0.7;00\r\n"},
     {"Xml",
      [](const std::string& file, const LeaseList& leases) {
-       lease::SaveAsXml(file, leases);
-       return 0;
+       return lease::SaveAsXml(file, leases);
      },
      "<?xml version=\"1.0\"?>\r\n<addrlist version=\"4\"><address><hostname>pc7</hostname>"
      "<ip>10.0.0.7</ip><mac>00</mac></address></addrlist>"},
 };
 
 struct SaveRun {
+  bool saved = false;
   int count = 0;
   std::string console;
 };
@@ -92,7 +91,9 @@ class ResultFileOfEachWriter : public ::testing::TestWithParam<Writer> {
   SaveRun Save(const std::string& fileName, const LeaseList& leases = kOneLease) {
     test_support::StdoutCapture capture;
     SaveRun run;
-    run.count = GetParam().save(fileName, leases);
+    const lease::SaveOutcome outcome = GetParam().save(fileName, leases);
+    run.saved = outcome.saved;
+    run.count = outcome.records;
     run.console = capture.Text();
     return run;
   }
@@ -105,14 +106,17 @@ class ResultFileOfEachWriter : public ::testing::TestWithParam<Writer> {
 TEST_P(ResultFileOfEachWriter, ReplacesALongerFileWithoutTrace) {
   std::string path = dir_.PathOf("leases");
   test_support::WriteWholeFile(path, std::string(100000, '<'));
-  Save(path);
+  SaveRun run = Save(path);
   EXPECT_EQ(ReadWholeFile(path), GetParam().savedBytes);
+  EXPECT_TRUE(run.saved);
+  EXPECT_EQ(run.count, 1);
 }
 
 TEST_P(ResultFileOfEachWriter, ReportsAFileThatCannotBeCreatedAndNothingElse) {
   for (const std::string& path : {dir_.PathOf("missing/leases"), dir_.PathOf("")}) {
     SaveRun run = Save(path);
     EXPECT_EQ(run.console, "\r\nCannot open file " + path + ".\r\n");
+    EXPECT_FALSE(run.saved);
     EXPECT_EQ(run.count, 0);
   }
   EXPECT_FALSE(std::filesystem::exists(dir_.PathOf("missing")));
@@ -121,6 +125,7 @@ TEST_P(ResultFileOfEachWriter, ReportsAFileThatCannotBeCreatedAndNothingElse) {
 TEST_P(ResultFileOfEachWriter, NeverReportsAFailedWriteAsSaved) {
   SaveRun run = Save("/dev/full");
   EXPECT_EQ(run.console, "\r\nCannot write file /dev/full.\r\n");
+  EXPECT_FALSE(run.saved);
   EXPECT_EQ(run.count, 0);
   EXPECT_TRUE(std::filesystem::exists("/dev/full"));  // a device is never removed
 }

@@ -18,7 +18,7 @@ struct SaveRun {
 SaveRun Save(const std::string& fileName, const LeaseList& leases) {
   test_support::StdoutCapture capture;
   SaveRun run;
-  run.count = lease::SaveAsText(fileName, leases);
+  run.count = lease::SaveAsText(fileName, leases).records;
   run.console = capture.Text();
   return run;
 }
@@ -54,7 +54,35 @@ TEST(SaveAsText, AHostNameCannotAddARecordOrShiftAColumn) {
   EXPECT_EQ(ReadWholeFile(path),
             "# Name;IP;MAC\r\n"
             "pc1??forged.example?10.9.9.9?AA-BB-CC-DD-EE-FF;10.0.0.1;00\r\n" +
-                std::string(32, '?') + "\x7f\xc3\xa9#&<;10.0.0.2;01\r\n");
+                std::string(32, '?') + "?\xc3\xa9#&<;10.0.0.2;01\r\n");
+}
+
+// A Unicode reader (Python's splitlines, many an editor) breaks a line at a C1 control such as
+// NEL and at the line and paragraph separators: each is one '?', and its neighbours stay.
+TEST(SaveAsText, AHostNameCannotBreakALineForAUnicodeReader) {
+  const struct {
+    const char* name;
+    const char* field;
+  } cases[] = {
+      {"del\x7f", "del?"},
+      {"c1-first\xc2\x80", "c1-first?"},
+      {"nel\xc2\x85x", "nel?x"},
+      {"c1-last\xc2\x9f", "c1-last?"},
+      {"line\xe2\x80\xa8x", "line?x"},
+      {"paragraph\xe2\x80\xa9x", "paragraph?x"},
+      {"nbsp\xc2\xa0", "nbsp\xc2\xa0"},
+      {"hyphenation\xe2\x80\xa7", "hyphenation\xe2\x80\xa7"},
+      {"embedding\xe2\x80\xaa", "embedding\xe2\x80\xaa"},
+      {"euro\xe2\x82\xac", "euro\xe2\x82\xac"},
+      {"cut-short\xe2\x80", "cut-short\xe2\x80"},
+  };
+  test_support::TempDir dir;
+  std::string path = dir.PathOf("leases.txt");
+  for (const auto& c : cases) {
+    Save(path, {{c.name, "10.0.0.1", "00"}});
+    EXPECT_EQ(ReadWholeFile(path), std::string("# Name;IP;MAC\r\n") + c.field + ";10.0.0.1;00\r\n")
+        << c.name;
+  }
 }
 
 TEST(SaveAsText, KeepsEveryLineOfALargeList) {

@@ -8,11 +8,16 @@ the program did not free exactly once.
 """
 
 import os
+import pty
 import re
+import select
 import shutil
 import struct
 import subprocess
 import sys
+import tempfile
+import time
+import tty
 import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -209,6 +214,77 @@ class ConsoleInput(unittest.TestCase):
         self.assertEqual(pieces[:2], [b"h\xe9te\r\n", b"r\xe9s.xml ?"])
         self.assertRegex(pieces[2], rb"^\?{1,2}!$")
         self.assertEqual(pieces[3:], [b""])
+
+
+class DhcpServerMessages(unittest.TestCase):
+    """The DHCP server's own statuses have no text in the system's message table: theirs is in the
+    DHCP API library, here the fake's, whose table also holds a text longer than 256 characters.
+    A status that neither table knows is named by its number."""
+
+    def test_each_status_says_what_it_is(self):
+        cases = {
+            20005: "The specified subnet does not exist",
+            20013: "An error occurred while accessing the DHCP server database",
+            20999: "A status of the scripted server whose text is longer than any buffer of 256 "
+                   "characters, so that a message table text of that length is seen to come out "
+                   "whole: it goes on for a while longer than that, with nothing in it but words, "
+                   "and it ends with the word that the test looks for at the end of the line, "
+                   "which is: whole",
+            29999: "29999",
+        }
+        for code, text in cases.items():
+            with self.subTest(code=code):
+                run = transcripts.run_fake(PROGRAM, f"version {code}\n", b"\n\n")
+                self.assertEqual((run.status, run.stderr), (2, b""))
+                self.assertIn(f"\r\n\r\nError: {text}\r\n\r\n\r\nQueried 0 ".encode(), run.stdout)
+
+
+class ConsoleOutput(unittest.TestCase):
+    """On a console every line is shown in Unicode, converted from the ANSI text: a server typed
+    as "M\u00fcller" is shown as that, not as the OEM reading of its ANSI byte 0xFC ("M\u207fller").
+    Wine gives a process started on a terminal (a pseudo-terminal here) a console of its own,
+    which shows the text in the terminal's UTF-8. Piped output stays the ANSI bytes."""
+
+    def run_on_terminal(self, scenario_path, answers):
+        controller, terminal = pty.openpty()
+        self.addCleanup(os.close, controller)
+        # Raw from the start, as the console sets it: an Enter typed before would reach it as LF.
+        tty.setraw(terminal)
+        process = subprocess.Popen(PROGRAM.fake_command(), stdin=terminal, stdout=terminal,
+                                   stderr=subprocess.PIPE, env=PROGRAM.environment(scenario_path))
+        os.close(terminal)
+        self.addCleanup(process.kill)
+        self.addCleanup(process.stderr.close)
+        shown = b""
+        asked = 0
+        deadline = time.monotonic() + 60
+        while process.poll() is None and time.monotonic() < deadline:
+            ready, _, _ = select.select([controller], [], [], 0.5)
+            if ready:
+                try:
+                    shown += os.read(controller, 4096)
+                except OSError:  # the terminal's last reader has gone
+                    break
+            if asked < len(answers) and shown.count(b"by default):") > asked:
+                os.write(controller, answers[asked])
+                asked += 1
+            elif b"Press any key to exit" in shown:
+                # Until it ends: a key that comes before the wait empties the input is lost.
+                os.write(controller, b"x")
+        self.assertEqual(process.wait(10), 0, shown)
+        return shown
+
+    def test_a_console_shows_the_text_and_a_pipe_gets_the_bytes(self):
+        with tempfile.TemporaryDirectory() as scratch:
+            scenario = os.path.join(scratch, "server.scenario")
+            with open(scenario, "w") as file:
+                file.write("version 0\n")
+            shown = self.run_on_terminal(scenario, ["M\u00fcller\r".encode(), b"\r"])
+        # Without the console's own escape sequences (the cursor hidden while a line is drawn).
+        text = re.sub(rb"\x1b\[[0-9;?]*[A-Za-z]", b"", shown)
+        self.assertIn("\r\nQueried 0 entries from server M\u00fcller.\r\n".encode(), text)
+        run = transcripts.run_fake(PROGRAM, "version 0\n", b"M\xfcller\n\n")
+        self.assertIn(b"\r\nQueried 0 entries from server M\xfcller.\r\n", run.stdout)
 
 
 class FakeDhcpApiDll(unittest.TestCase):
