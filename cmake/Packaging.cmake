@@ -24,6 +24,11 @@ include(GNUInstallDirs)
 # changelog). No default could reach anyone, so there is none: without one the .deb is refused.
 set(LEASEDUMP_MAINTAINER "" CACHE STRING
     "The e-mail address of the maintainers named in the Debian package")
+# A build tree configured before this setting held a whole "Name <address>": its address is kept.
+if(LEASEDUMP_MAINTAINER MATCHES "<([^<>]+)>[ \t]*$")
+  set(LEASEDUMP_MAINTAINER "${CMAKE_MATCH_1}" CACHE STRING
+      "The e-mail address of the maintainers named in the Debian package" FORCE)
+endif()
 if(LEASEDUMP_MAINTAINER AND NOT LEASEDUMP_MAINTAINER MATCHES "^[^@<>, \t\r\n]+@[^@<>, \t\r\n]+$")
   message(FATAL_ERROR "LEASEDUMP_MAINTAINER must be one e-mail address such as "
                       "name@example.org, not \"${LEASEDUMP_MAINTAINER}\"")
