@@ -35,15 +35,6 @@ class TBlockPool {
     return block;
   }
 
-  std::size_t LiveBlocks() const noexcept { return liveBlocks_; }
-
-  void TakeBackAllBut(std::size_t kept) noexcept {
-    liveBlocks_ = kept;
-    if (kept == 0) {
-      ReleaseSlabs();
-    }
-  }
-
   void Free(void* block, std::size_t size) noexcept {
     TFreeBlock*& free = free_[SizeClassOf(size)];
     free = new (block) TFreeBlock{free};
@@ -118,20 +109,6 @@ void FreeBlock(void* block, [[maybe_unused]] std::size_t size) noexcept {
   }
 #endif
   ::operator delete(block);
-}
-
-bool PoolHasOut([[maybe_unused]] std::size_t blocks) noexcept {
-#if defined(XMLDOM_BLOCKS_FROM_HEAP)
-  return false;
-#else
-  return pool.LiveBlocks() == blocks;
-#endif
-}
-
-void TakeBackAllBlocksBut([[maybe_unused]] std::size_t kept) noexcept {
-#if !defined(XMLDOM_BLOCKS_FROM_HEAP)
-  pool.TakeBackAllBut(kept);
-#endif
 }
 
 }  // namespace xmldom

@@ -24,19 +24,4 @@ inline constexpr std::size_t kLargestPooled = 256;
 void* AllocateBlock(std::size_t size);
 void FreeBlock(void* block, std::size_t size) noexcept;
 
-// Whether a block of that size comes from the pool.
-inline bool IsPooledSize([[maybe_unused]] std::size_t size) noexcept {
-#if defined(XMLDOM_BLOCKS_FROM_HEAP)
-  return false;
-#else
-  return size <= kLargestPooled;
-#endif
-}
-// Whether the pool has exactly that many blocks out; never in the builds that bypass it.
-bool PoolHasOut(std::size_t blocks) noexcept;
-// Takes every block that is out back without their being freed one by one, but for the number
-// kept, which are still to be freed: once those are, the slabs go back. For an owner that knows
-// it holds every block that is out.
-void TakeBackAllBlocksBut(std::size_t kept) noexcept;
-
 }  // namespace xmldom

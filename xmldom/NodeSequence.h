@@ -40,17 +40,6 @@ class TNodeSequence {
   void Extract(int index);
   // Empties the sequence without giving the counts back: the caller takes them over.
   void Forget() noexcept { FreeStorage(); }
-  // Empties the sequence without giving anything back, its storage included: for a caller that
-  // takes back the whole pool.
-  void Abandon() noexcept { single_ = nullptr; }
-  // Where the array of the nodes is: nowhere, in a block of the pool, or on the general heap.
-  enum class TStorage { None, Pool, Heap };
-  TStorage Storage() const noexcept {
-    if (!IsArray()) {
-      return TStorage::None;
-    }
-    return IsPooledSize(BytesFor(Header()->capacity)) ? TStorage::Pool : TStorage::Heap;
-  }
   // Appends a node that nobody holds yet, taking the first count on it. For a caller that knows
   // the node can be counted.
   void AppendNew(TXmlDNode* node);

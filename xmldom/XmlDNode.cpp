@@ -44,18 +44,9 @@ constinit bool destroyingWaiting = false;
 TXmlDNode::TXmlDNode(TXmlDNodeType kind) : nodeType_(kind) {
   // Its two lists live from now on.
   CountLiveObjects(2);
-  ++nodeCensus.nodes;
 }
 
 TXmlDNode::~TXmlDNode() {
-  if (MayGoAtOnce()) {
-    ReleaseAttributesFirst();
-    if (IsLastOfAnUnheldTree()) {
-      DiscardDescendants();
-    }
-  }
-  --nodeCensus.nodes;
-  nodeCensus.foreignNodes -= foreign_;
   TReleasedNodes released;
   DropAttributes(released);
   DropChildren(released);
@@ -66,82 +57,6 @@ TXmlDNode::~TXmlDNode() {
   if (!destroyingWaiting) {
     DestroyWaiting();
   }
-}
-
-namespace {
-
-bool IsOnTheHeap(const TNodeSequence& items) {
-  return items.Storage() == TNodeSequence::TStorage::Heap;
-}
-
-// Frees the storage of a sequence whose nodes go without it.
-void FreeStorageOf(TNodeSequence& items) noexcept {
-  CountStorage(items.Storage(), -1);
-  items.Forget();
-}
-
-}  // namespace
-
-// What a tree that goes at once needs before its census is worth reading: no release under way,
-// no list object, no node of another class.
-bool TXmlDNode::MayGoAtOnce() const noexcept {
-  return !destroyingWaiting && nodeCensus.listObjects == 0 &&
-         nodeCensus.foreignNodes == static_cast<int>(foreign_);
-}
-
-// The attributes go first in any case; released now, in their order, whatever they hold goes as
-// it would, and the strings of their values with them.
-void TXmlDNode::ReleaseAttributesFirst() noexcept {
-  TExtras* extras = FoundExtras();
-  if (extras == nullptr || extras->attributes.Count() == 0) {
-    return;
-  }
-  TReleasedNodes released;
-  released.TakeOver(extras->attributes);
-  released.PutFirstInto(waitingForDestruction);
-  DestroyWaiting();
-}
-
-// Every other live node is in a list, so each is below this one (a node is never below itself);
-// each is held once, so by its list alone; each is of the model's own classes; no list object
-// exists to hold nodes; every block of the pool is a node's, an array of its lists or its text,
-// and none below this node is on the general heap. Then nothing outside the tree can see it go,
-// and it goes without being visited.
-bool TXmlDNode::IsLastOfAnUnheldTree() const noexcept {
-  const TNodeCensus& census = nodeCensus;
-  if (census.nodes - 1 != census.members || census.members == 0 || CountsOtherThanOne() != 0 ||
-      LiveObjects() != 3 * census.nodes || census.listObjects != 0 || census.attributes != 0 ||
-      census.foreignNodes != static_cast<int>(foreign_)) {
-    return false;
-  }
-  const int ownHeapBlocks = IsOnTheHeap(children_) + IsOnTheHeap(AttributeItems());
-  return census.heapBlocks == ownHeapBlocks &&
-         PoolHasOut(static_cast<std::size_t>(census.pooledNodes + census.arrays + census.texts));
-}
-
-void TXmlDNode::DiscardDescendants() noexcept {
-  TNodeCensus& census = nodeCensus;
-  FreeStorageOf(children_);
-  if (TExtras* extras = FoundExtras()) {
-    FreeStorageOf(extras->attributes);
-  }
-  TExtrasTable& extrasTable = ExtrasTable();
-  for (auto& [node, extras] : extrasTable) {
-    extras->attributes.Abandon();
-  }
-  extrasTable.clear();
-  hasExtras_ = false;
-  children_.Abandon();
-  const std::int64_t discarded = census.nodes - 1;
-  CountLiveObjects(-3 * discarded);
-  census.nodes = 1;
-  census.members = 0;
-  census.arrays = 0;
-  census.texts = 0;
-  census.heapBlocks = 0;
-  census.pooledNodes -= discarded;
-  TNodeNamesRef::ForgetNodeHoldsBut(names_);
-  TakeBackAllBlocksBut(static_cast<std::size_t>(census.pooledNodes));
 }
 
 // Each node is unlinked just before its release, as a list that is cleared does it, and a

@@ -5,7 +5,6 @@
 #include <string_view>
 
 #include "xmldom/BlockPool.h"
-#include "xmldom/NodeCensus.h"
 #include "xmldom/NodeNames.h"
 #include "xmldom/NodeSequence.h"
 #include "xmldom/NodeType.h"
@@ -38,15 +37,8 @@ class TXmlDNode : public TRefObject {
   ~TXmlDNode() override;
 
   // Nodes of every kind come from the pool of small blocks.
-  static void* operator new(std::size_t size) {
-    void* block = AllocateBlock(size);
-    nodeCensus.pooledNodes += IsPooledSize(size);
-    return block;
-  }
-  static void operator delete(void* block, std::size_t size) noexcept {
-    nodeCensus.pooledNodes -= IsPooledSize(size);
-    FreeBlock(block, size);
-  }
+  static void* operator new(std::size_t size) { return AllocateBlock(size); }
+  static void operator delete(void* block, std::size_t size) noexcept { FreeBlock(block, size); }
 
   TXmlDNodeType NodeType() const noexcept { return nodeType_; }
   const std::string& NodeName() const noexcept { return names_.NodeName(); }
@@ -140,8 +132,6 @@ class TXmlDNode : public TRefObject {
     void TakeOver(TNodeSequence& items) noexcept {
       if (items.Count() > 0) {
         lasts_[count_++] = items.end()[-1];
-        nodeCensus.members -= items.Count();
-        CountStorage(items.Storage(), -1);
         items.Forget();
       }
     }
@@ -169,10 +159,6 @@ class TXmlDNode : public TRefObject {
   void MoveChildrenOf(TXmlDNode& fragment, int index);
   void Unlink() noexcept;
   static void DestroyWaiting() noexcept;
-  bool MayGoAtOnce() const noexcept;
-  void ReleaseAttributesFirst() noexcept;
-  bool IsLastOfAnUnheldTree() const noexcept;
-  void DiscardDescendants() noexcept;
   void DropAttributes(TReleasedNodes& released);
   void DropChildren(TReleasedNodes& released);
   template <typename TList>
@@ -181,8 +167,6 @@ class TXmlDNode : public TRefObject {
   const TXmlDNodeType nodeType_;
   // Whether the node has extras; they are kept beside the nodes rather than in each of them.
   mutable bool hasExtras_ = false;
-  // Whether the node, once put into a list, was found to be of a class the model does not know.
-  bool foreign_ = false;
   TNodeNamesRef names_;
   TXmlDNode* parentNode_ = nullptr;
   TXmlDNode* previousSibling_ = nullptr;
