@@ -98,8 +98,7 @@ void TXmlDNodeList::Clear(TNodeSequence& items, bool links) {
   items.Forget();
 }
 
-void TXmlDNodeList::Orphan(TXmlDNode::TReleasedNodes& released) {
-  released.TakeOver(*items_);
+void TXmlDNodeList::Orphan() noexcept {
   ownerNode_ = nullptr;
   items_ = &ownItems_;
 }

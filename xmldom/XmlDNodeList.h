@@ -63,9 +63,9 @@ class TXmlDNodeList : public TRefObject {
   static void Clear(TNodeSequence& items, bool links);
   static void LinkNeighbours(const TNodeSequence& items, int left, int right) noexcept;
 
-  // Empties the list for good when its owner is destroyed, handing its nodes to the owner's
-  // destructor, which releases them; from then on the list keeps its nodes itself.
-  void Orphan(TXmlDNode::TReleasedNodes& released);
+  // Leaves the list empty for good when its owner is destroyed, which releases the nodes; from
+  // then on the list keeps its nodes itself.
+  void Orphan() noexcept;
 
   TXmlDNode* ownerNode_;
   TNodeSequence* items_;
