@@ -437,5 +437,54 @@ TEST(BlockPool, BlocksAreDistinctAlignedAndReused) {
   FreeBlock(again, 72);
 }
 
+// The pool itself, also in the builds with AddressSanitizer, whose nodes take their blocks from the
+// heap: there it checks that no block reaches beyond its slab, no slab is used once returned, and
+// the slabs go back with the last block.
+TEST(BlockPool, OwnPoolKeepsBlocksApartOverManySlabsAndReusesThem) {
+  struct Block {
+    std::size_t size;
+    unsigned char* bytes;
+    unsigned char mark;
+  };
+  TBlockPool pool;
+  std::vector<Block> blocks;
+  // Sizes in a fixed random order, so that the slabs end at every kind of remainder.
+  std::uint32_t random = 1;
+  auto allocate = [&](int count) {
+    for (int made = 0; made < count; ++made) {
+      random = random * 1664525u + 1013904223u;
+      const std::size_t size = 1 + (random >> 8) % kLargestPooled;
+      auto* bytes = static_cast<unsigned char*>(pool.Allocate(size));
+      const std::size_t alignment = size % 16 == 0 ? 16 : size % 8 == 0 ? 8 : 1;
+      ASSERT_EQ(reinterpret_cast<std::uintptr_t>(bytes) % alignment, 0u) << "size " << size;
+      const auto mark = static_cast<unsigned char>(random >> 24);
+      std::fill(bytes, bytes + size, mark);
+      blocks.push_back({size, bytes, mark});
+    }
+  };
+  auto intact = [](const Block& block) {
+    return std::count(block.bytes, block.bytes + block.size, block.mark) ==
+           static_cast<std::ptrdiff_t>(block.size);
+  };
+  // About 16 MB, over as many slabs.
+  allocate(120000);
+  // A third of the blocks go back, and more come out again among those still out.
+  std::vector<Block> kept;
+  for (std::size_t index = 0; index < blocks.size(); ++index) {
+    EXPECT_TRUE(intact(blocks[index])) << "block of " << blocks[index].size << " bytes";
+    if (index % 3 == 0) {
+      pool.Free(blocks[index].bytes, blocks[index].size);
+    } else {
+      kept.push_back(blocks[index]);
+    }
+  }
+  blocks = std::move(kept);
+  allocate(60000);
+  for (const Block& block : blocks) {
+    EXPECT_TRUE(intact(block)) << "block of " << block.size << " bytes";
+    pool.Free(block.bytes, block.size);
+  }
+}
+
 }  // namespace
 }  // namespace xmldom::testing
