@@ -81,7 +81,13 @@ class TNodeSequence {
   }
   void ClearNodes();
   void MakeRoomForOneMore();
-  void FreeStorage() noexcept;
+  // Here, not in the source: every node that goes calls it, most with nothing to free.
+  void FreeStorage() noexcept {
+    if (IsArray()) {
+      FreeBlock(Header(), BytesFor(Header()->capacity));
+    }
+    single_ = nullptr;
+  }
 
   // Nothing, the one node while at most one node was ever kept, or the tagged address of an
   // array: a node costs one word for its children.

@@ -121,7 +121,9 @@ void TXmlDNode::operator delete(TXmlDNode* node, std::destroying_delete_t,
   const TXmlDNode* outer = std::exchange(deleting, node);
   node->~TXmlDNode();
   deleting = outer;
-  const TWaitingLists lists = std::exchange(handedOver, {});
+  // Field by field: one load of both would wait for the destructor's stores to reach the cache.
+  const TWaitingLists lists{std::exchange(handedOver.attributes, nullptr),
+                            std::exchange(handedOver.children, nullptr)};
   if (lists.IsEmpty()) {
     FreeBlock(block, size);
     return;
