@@ -36,18 +36,19 @@ const TNodeSequence& NoNodes() {
 
 }  // namespace
 
-// A node and its nodes go one by one, in the order of a recursive release, each destructor before
-// the nodes of the node's lists. pugixml and tinyxml2 free a whole tree at once because a document
-// owns every node in it; here any node may be held from outside and outlive its tree, so only a
-// visit of each node can tell what goes, and the model keeps no account of its nodes that would
-// make the visit unnecessary.
+// Nodes go one by one, in the order of a recursive release: a node's destructor, then its
+// attributes and its children, each list from its last node to its first, each node with all that
+// is below it. pugixml and tinyxml2 free a whole tree at once because a document owns every node in
+// it; here any node may be held from outside and outlive its tree, so only a visit of each node
+// tells what goes.
 //
-// The release does not recurse. The destructor of a node that the model deletes hands its lists
-// over, and its block becomes a frame of the stack of waiting lists, kept until their last node has
-// been taken, so that a waiting node's parent link names the memory of its own parent, as while a
-// recursion is inside that parent's destructor. A node's lists go after those of the nodes that go
-// on the way: each list from its last node to its first by the sibling links, on a bounded stack,
-// touching each node once. Like the counts, not shared between threads.
+// The release does not recurse. A node that the model deletes hands its lists over from its
+// destructor, and its block, kept after the destructor, is a frame of a stack of waiting lists
+// until their last node has been taken: a waiting node's parent link still names its parent's
+// memory, as a recursion shows it from inside the parent's destructor (the parent itself has
+// gone; nothing is to be read through the link). A node that goes on the way puts its lists on
+// top, so the order is the recursion's, on a bounded stack, touching each node once. Like the
+// counts, not shared between threads.
 namespace {
 
 // The nodes of a destroyed node's lists still to be released, each list by its last node, with
