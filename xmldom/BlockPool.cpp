@@ -6,96 +6,75 @@
 namespace xmldom {
 namespace {
 
-constexpr std::size_t kGrain = 8;
 constexpr std::size_t kSlabSize = 1024 * 1024;
 
 // A block of a size that is a multiple of 16 may hold an object aligned to 16; any other size
 // cannot, and 8 is enough for it.
 constexpr std::size_t kWideAlignment = 16;
 
-struct TFreeBlock {
+}  // namespace
+
+struct TBlockPool::TFreeBlock {
   TFreeBlock* next;
 };
 
-// Trivially destructible and made before any code runs, so that a node released while statics are
-// destroyed still gives its block back, and no call pays for a guard. The slabs are chained through
-// their first bytes.
-class TBlockPool {
- public:
-  void* Allocate(std::size_t size) {
-    const std::size_t sizeClass = SizeClassOf(size);
-    TFreeBlock*& free = free_[sizeClass];
-    void* block = free;
-    if (block != nullptr) {
-      free = free->next;
-    } else {
-      block = Carve(sizeClass * kGrain);
-    }
-    ++liveBlocks_;
-    return block;
-  }
-
-  std::size_t LiveBlocks() const noexcept { return liveBlocks_; }
-
-  void TakeBackAllBut(std::size_t kept) noexcept {
-    liveBlocks_ = kept;
-    if (kept == 0) {
-      ReleaseSlabs();
-    }
-  }
-
-  void Free(void* block, std::size_t size) noexcept {
-    TFreeBlock*& free = free_[SizeClassOf(size)];
-    free = new (block) TFreeBlock{free};
-    if (--liveBlocks_ == 0) {
-      ReleaseSlabs();
-    }
-  }
-
- private:
-  struct TSlab {
-    TSlab* next;
-  };
-
-  static std::size_t SizeClassOf(std::size_t size) { return (size + kGrain - 1) / kGrain; }
-
-  void* Carve(std::size_t size) {
-    if (size % kWideAlignment == 0) {
-      cursor_ += (kWideAlignment - reinterpret_cast<std::size_t>(cursor_) % kWideAlignment) %
-                 kWideAlignment;
-    }
-    if (cursor_ == nullptr || static_cast<std::size_t>(slabEnd_ - cursor_) < size) {
-      AddSlab();
-    }
-    void* block = cursor_;
-    cursor_ += size;
-    return block;
-  }
-
-  void AddSlab() {
-    auto* slab = static_cast<char*>(::operator new(kSlabSize));
-    slabs_ = new (slab) TSlab{slabs_};
-    cursor_ = slab + kWideAlignment;
-    slabEnd_ = slab + kSlabSize;
-  }
-
-  void ReleaseSlabs() noexcept {
-    while (slabs_ != nullptr) {
-      ::operator delete(std::exchange(slabs_, slabs_->next));
-    }
-    for (TFreeBlock*& free : free_) {
-      free = nullptr;
-    }
-    cursor_ = nullptr;
-    slabEnd_ = nullptr;
-  }
-
-  TFreeBlock* free_[kLargestPooled / kGrain + 1] = {};
-  TSlab* slabs_ = nullptr;
-  char* cursor_ = nullptr;
-  char* slabEnd_ = nullptr;
-  std::size_t liveBlocks_ = 0;
+struct TBlockPool::TSlab {
+  TSlab* next;
 };
+
+void* TBlockPool::Allocate(std::size_t size) {
+  const std::size_t sizeClass = (size + kGrain - 1) / kGrain;
+  TFreeBlock*& free = free_[sizeClass];
+  void* block = free;
+  if (block != nullptr) {
+    free = free->next;
+  } else {
+    block = Carve(sizeClass * kGrain);
+  }
+  ++liveBlocks_;
+  return block;
+}
+
+void TBlockPool::Free(void* block, std::size_t size) noexcept {
+  TFreeBlock*& free = free_[(size + kGrain - 1) / kGrain];
+  free = new (block) TFreeBlock{free};
+  if (--liveBlocks_ == 0) {
+    ReleaseSlabs();
+  }
+}
+
+void* TBlockPool::Carve(std::size_t size) {
+  if (size % kWideAlignment == 0) {
+    cursor_ +=
+        (kWideAlignment - reinterpret_cast<std::size_t>(cursor_) % kWideAlignment) % kWideAlignment;
+  }
+  if (cursor_ == nullptr || static_cast<std::size_t>(slabEnd_ - cursor_) < size) {
+    AddSlab();
+  }
+  void* block = cursor_;
+  cursor_ += size;
+  return block;
+}
+
+void TBlockPool::AddSlab() {
+  auto* slab = static_cast<char*>(::operator new(kSlabSize));
+  slabs_ = new (slab) TSlab{slabs_};
+  cursor_ = slab + kWideAlignment;
+  slabEnd_ = slab + kSlabSize;
+}
+
+void TBlockPool::ReleaseSlabs() noexcept {
+  while (slabs_ != nullptr) {
+    ::operator delete(std::exchange(slabs_, slabs_->next));
+  }
+  for (TFreeBlock*& free : free_) {
+    free = nullptr;
+  }
+  cursor_ = nullptr;
+  slabEnd_ = nullptr;
+}
+
+namespace {
 
 [[maybe_unused]] constinit TBlockPool pool;
 
@@ -118,20 +97,6 @@ void FreeBlock(void* block, [[maybe_unused]] std::size_t size) noexcept {
   }
 #endif
   ::operator delete(block);
-}
-
-bool PoolHasOut([[maybe_unused]] std::size_t blocks) noexcept {
-#if defined(XMLDOM_BLOCKS_FROM_HEAP)
-  return false;
-#else
-  return pool.LiveBlocks() == blocks;
-#endif
-}
-
-void TakeBackAllBlocksBut([[maybe_unused]] std::size_t kept) noexcept {
-#if !defined(XMLDOM_BLOCKS_FROM_HEAP)
-  pool.TakeBackAllBut(kept);
-#endif
 }
 
 }  // namespace xmldom

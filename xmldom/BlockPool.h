@@ -20,23 +20,35 @@ inline constexpr std::size_t kLargestPooled = 256;
 // the slabs go back. Larger blocks come from the general heap.
 //
 // Like the counts of the object model, the pool is not shared between threads. Builds with
-// AddressSanitizer take every block from the general heap, so that it sees each one.
+// AddressSanitizer take every block from the general heap, so that it sees each one; the pool
+// itself is tested there through a pool of the test's own.
 void* AllocateBlock(std::size_t size);
 void FreeBlock(void* block, std::size_t size) noexcept;
 
-// Whether a block of that size comes from the pool.
-inline bool IsPooledSize([[maybe_unused]] std::size_t size) noexcept {
-#if defined(XMLDOM_BLOCKS_FROM_HEAP)
-  return false;
-#else
-  return size <= kLargestPooled;
-#endif
-}
-// Whether the pool has exactly that many blocks out; never in the builds that bypass it.
-bool PoolHasOut(std::size_t blocks) noexcept;
-// Takes every block that is out back without their being freed one by one, but for the number
-// kept, which are still to be freed: once those are, the slabs go back. For an owner that knows
-// it holds every block that is out.
-void TakeBackAllBlocksBut(std::size_t kept) noexcept;
+// The pool behind those two, for blocks of at most kLargestPooled bytes. Trivially destructible and
+// made before any code runs, so that a node released while statics are destroyed still gives its
+// block back, and no call pays for a guard.
+class TBlockPool {
+ public:
+  void* Allocate(std::size_t size);
+  // A block of that size from this pool.
+  void Free(void* block, std::size_t size) noexcept;
+
+ private:
+  static constexpr std::size_t kGrain = 8;
+  struct TFreeBlock;
+  // The slabs are chained through their first bytes.
+  struct TSlab;
+
+  void* Carve(std::size_t size);
+  void AddSlab();
+  void ReleaseSlabs() noexcept;
+
+  TFreeBlock* free_[kLargestPooled / kGrain + 1] = {};
+  TSlab* slabs_ = nullptr;
+  char* cursor_ = nullptr;
+  char* slabEnd_ = nullptr;
+  std::size_t liveBlocks_ = 0;
+};
 
 }  // namespace xmldom

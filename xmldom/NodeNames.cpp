@@ -25,8 +25,6 @@ class TNodeNames {
   std::string startTag_;
   std::string endTag_;
   std::int64_t holders_ = 0;
-  // Of them, the holds from outside the nodes.
-  std::int64_t outsideHolders_ = 0;
 };
 
 namespace {
@@ -147,32 +145,6 @@ const std::string& TNodeNamesRef::Prefix() const noexcept {
 
 const std::string& TNodeNamesRef::LocalName() const noexcept {
   return names_ != nullptr ? names_->localName_ : Empty();
-}
-
-void TNodeNamesRef::ForgetNodeHoldsBut(const TNodeNamesRef& kept) noexcept {
-  TRecords& records = Records();
-  for (auto record = records.begin(); record != records.end();) {
-    TNodeNames& names = *record->second;
-    names.holders_ = names.outsideHolders_ + (&names == kept.names_ ? 1 : 0);
-    if (names.holders_ > 0) {
-      ++record;
-      continue;
-    }
-    TNodeNames*& slot = recent[RecentSlot(names.nodeName_)];
-    if (slot == &names) {
-      slot = nullptr;
-    }
-    record = records.erase(record);
-  }
-}
-
-TNodeNamesHold::TNodeNamesHold(std::string_view name) {
-  ref_.Assign(name);
-  ++ref_.names_->outsideHolders_;
-}
-
-TNodeNamesHold::~TNodeNamesHold() {
-  --ref_.names_->outsideHolders_;
 }
 
 std::string_view TNodeNamesRef::StartTagOpening() const noexcept {

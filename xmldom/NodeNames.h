@@ -16,6 +16,7 @@ class TNodeNames;
 class TNodeNamesRef {
  public:
   TNodeNamesRef() noexcept = default;
+  explicit TNodeNamesRef(std::string_view name) { Assign(name); }
   TNodeNamesRef(const TNodeNamesRef&) = delete;
   TNodeNamesRef& operator=(const TNodeNamesRef&) = delete;
   ~TNodeNamesRef();
@@ -35,30 +36,8 @@ class TNodeNamesRef {
   std::string_view StartTag() const noexcept;
   std::string_view EndTag() const noexcept;
 
-  // For a tree that goes without its nodes being destroyed one by one: the holds of every node
-  // but the one still to be destroyed, which holds `kept`, are gone; the holds from outside the
-  // nodes stay.
-  static void ForgetNodeHoldsBut(const TNodeNamesRef& kept) noexcept;
-
  private:
-  friend class TNodeNamesHold;
-
   TNodeNames* names_ = nullptr;
-};
-
-// A hold on a name record from outside any node, so that the record stays when the nodes that hold
-// it go all at once.
-class TNodeNamesHold {
- public:
-  explicit TNodeNamesHold(std::string_view name);
-  TNodeNamesHold(const TNodeNamesHold&) = delete;
-  TNodeNamesHold& operator=(const TNodeNamesHold&) = delete;
-  ~TNodeNamesHold();
-
-  const TNodeNamesRef& Names() const noexcept { return ref_; }
-
- private:
-  TNodeNamesRef ref_;
 };
 
 }  // namespace xmldom

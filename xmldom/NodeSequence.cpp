@@ -106,11 +106,4 @@ void TNodeSequence::MakeRoomForOneMore() {
   bits_ = reinterpret_cast<std::uintptr_t>(grown) | kArrayTag;
 }
 
-void TNodeSequence::FreeStorage() noexcept {
-  if (IsArray()) {
-    FreeBlock(Header(), TNodeSequence::BytesFor(Header()->capacity));
-  }
-  single_ = nullptr;
-}
-
 }  // namespace xmldom

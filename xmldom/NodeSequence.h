@@ -40,17 +40,6 @@ class TNodeSequence {
   void Extract(int index);
   // Empties the sequence without giving the counts back: the caller takes them over.
   void Forget() noexcept { FreeStorage(); }
-  // Empties the sequence without giving anything back, its storage included: for a caller that
-  // takes back the whole pool.
-  void Abandon() noexcept { single_ = nullptr; }
-  // Where the array of the nodes is: nowhere, in a block of the pool, or on the general heap.
-  enum class TStorage { None, Pool, Heap };
-  TStorage Storage() const noexcept {
-    if (!IsArray()) {
-      return TStorage::None;
-    }
-    return IsPooledSize(BytesFor(Header()->capacity)) ? TStorage::Pool : TStorage::Heap;
-  }
   // Appends a node that nobody holds yet, taking the first count on it. For a caller that knows
   // the node can be counted.
   void AppendNew(TXmlDNode* node);
@@ -92,7 +81,13 @@ class TNodeSequence {
   }
   void ClearNodes();
   void MakeRoomForOneMore();
-  void FreeStorage() noexcept;
+  // Here, not in the source: every node that goes calls it, most with nothing to free.
+  void FreeStorage() noexcept {
+    if (IsArray()) {
+      FreeBlock(Header(), BytesFor(Header()->capacity));
+    }
+    single_ = nullptr;
+  }
 
   // Nothing, the one node while at most one node was ever kept, or the tagged address of an
   // array: a node costs one word for its children.

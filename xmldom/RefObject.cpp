@@ -13,8 +13,7 @@ void AddRef(TRefObject* object) {
   if (object->refCount_ == std::numeric_limits<std::int32_t>::max()) {
     throw runtime::EIntOverflow();
   }
-  const std::int32_t count = ++object->refCount_;
-  object->countsNotOne_ += (count == 2) - (count == 1);
+  ++object->refCount_;
 }
 
 void Release(TRefObject* object) {
@@ -24,14 +23,10 @@ void Release(TRefObject* object) {
   if (object->refCount_ == std::numeric_limits<std::int32_t>::min()) {
     throw runtime::EIntOverflow();
   }
-  const std::int32_t count = --object->refCount_;
-  if (count == 0) {
-    // From 1 to 0 and back to 1: the count stays as it was for the tally.
+  if (--object->refCount_ == 0) {
     object->refCount_ = 1;
     delete object;
-    return;
   }
-  object->countsNotOne_ -= count == 1;
 }
 
 }  // namespace xmldom

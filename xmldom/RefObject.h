@@ -9,14 +9,8 @@ namespace xmldom {
 // destroys it through the virtual destructor.
 class TRefObject {
  public:
-  TRefObject() noexcept {
-    ++liveObjects_;
-    ++countsNotOne_;
-  }
-  virtual ~TRefObject() {
-    --liveObjects_;
-    countsNotOne_ -= refCount_ != 1;
-  }
+  TRefObject() noexcept { ++liveObjects_; }
+  virtual ~TRefObject() { --liveObjects_; }
 
   TRefObject(const TRefObject&) = delete;
   TRefObject& operator=(const TRefObject&) = delete;
@@ -26,16 +20,10 @@ class TRefObject {
   // How many counted objects exist right now, so that a run can check it leaves none behind.
   static std::int64_t LiveObjects() noexcept { return liveObjects_; }
 
-  // How many live counted objects have a count other than 1: none means that each is held once.
-  static std::int64_t CountsOtherThanOne() noexcept { return countsNotOne_; }
-
  protected:
   // Lets a derived class start its count elsewhere; tests use it to reach the limits of the
   // count without two billion calls.
-  void SetRefCount(std::int32_t count) noexcept {
-    countsNotOne_ += (count != 1) - (refCount_ != 1);
-    refCount_ = count;
-  }
+  void SetRefCount(std::int32_t count) noexcept { refCount_ = count; }
 
   // For counted objects that exist before their memory does, or without it: a node's lists live
   // from the node's creation, and an object is made for one only when somebody asks for it.
@@ -47,7 +35,6 @@ class TRefObject {
 
   std::int32_t refCount_ = 0;
   static inline std::int64_t liveObjects_ = 0;
-  static inline std::int64_t countsNotOne_ = 0;
 };
 
 // Adds one count; nothing is accepted and ignored. Fails with EIntOverflow when the count is at

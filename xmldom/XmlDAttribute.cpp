@@ -8,7 +8,6 @@ namespace xmldom {
 
 TXmlDAttribute::TXmlDAttribute(std::string_view name) : TXmlDNode(TXmlDNodeType::Attribute) {
   SetName(name);
-  ++nodeCensus.attributes;
 }
 
 void TXmlDAttribute::AppendXml(std::string& out) const {

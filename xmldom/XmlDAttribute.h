@@ -12,7 +12,6 @@ namespace xmldom {
 class TXmlDAttribute : public TXmlDNode {
  public:
   explicit TXmlDAttribute(std::string_view name);
-  ~TXmlDAttribute() override { --nodeCensus.attributes; }
 
   // The name is the attribute's NodeName: one record holds both.
   const std::string& Name() const noexcept { return NodeName(); }

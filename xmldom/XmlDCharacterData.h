@@ -4,7 +4,6 @@
 #include <string_view>
 
 #include "xmldom/BlockText.h"
-#include "xmldom/NodeCensus.h"
 #include "xmldom/XmlDNode.h"
 
 namespace xmldom {
@@ -13,10 +12,7 @@ namespace xmldom {
 // kind of data, so they stay abstract here.
 class TXmlDCharacterData : public TXmlDNode {
  public:
-  TXmlDCharacterData(TXmlDNodeType kind, std::string_view data) : TXmlDNode(kind), data_(data) {
-    CountTextBlock(data_.View().size(), 1);
-  }
-  ~TXmlDCharacterData() override { CountTextBlock(data_.View().size(), -1); }
+  TXmlDCharacterData(TXmlDNodeType kind, std::string_view data) : TXmlDNode(kind), data_(data) {}
 
   std::string_view Data() const noexcept { return data_.View(); }
   // The length of the data written as XML character data.
@@ -25,12 +21,7 @@ class TXmlDCharacterData : public TXmlDNode {
   bool IsDataWrittenAsItIs() const noexcept { return data_.IsWrittenAsItIs(); }
 
   std::string GetNodeValue() const override { return std::string(Data()); }
-  void SetNodeValue(std::string_view value) override {
-    const std::size_t oldSize = data_.View().size();
-    data_.Assign(value);
-    CountTextBlock(oldSize, -1);
-    CountTextBlock(data_.View().size(), 1);
-  }
+  void SetNodeValue(std::string_view value) override { data_.Assign(value); }
   std::string GetText() const override { return GetNodeValue(); }
   void SetText(std::string_view text) override { SetNodeValue(text); }
 

@@ -15,7 +15,7 @@ TXmlDElement::TXmlDElement(std::string_view tagName) : TXmlDNode(TXmlDNodeType::
 }
 
 TXmlDElement::TXmlDElement(const TXmlDName& tagName) : TXmlDNode(TXmlDNodeType::Element) {
-  ShareNames(tagName.hold_.Names());
+  ShareNames(tagName.names_);
 }
 
 TXmlDAttribute* TXmlDElement::GetAttributeNode(const std::string& name) const {

@@ -11,12 +11,12 @@ namespace xmldom {
 // A tag name looked up once for the many elements that bear it.
 class TXmlDName {
  public:
-  explicit TXmlDName(std::string_view name) : hold_(name) {}
+  explicit TXmlDName(std::string_view name) : names_(name) {}
 
  private:
   friend class TXmlDElement;
 
-  TNodeNamesHold hold_;
+  TNodeNamesRef names_;
 };
 
 // An element: a tag name, attributes in the order they were first set, and children.

@@ -34,163 +34,145 @@ const TNodeSequence& NoNodes() {
   return none;
 }
 
-// The lists given up by destructors, each as its last node, the first to be released first, and
-// whether a destructor further up is already releasing them.
-constinit TXmlDNode* waitingForDestruction = nullptr;
-constinit bool destroyingWaiting = false;
+}  // namespace
+
+// Nodes go one by one, in the order of a recursive release: a node's destructor, then its
+// attributes and its children, each list from its last node to its first, each node with all that
+// is below it. pugixml and tinyxml2 free a whole tree at once because a document owns every node in
+// it; here any node may be held from outside and outlive its tree, so only a visit of each node
+// tells what goes.
+//
+// The release does not recurse. A node that the model deletes hands its lists over from its
+// destructor, and its block, kept after the destructor, is a frame of a stack of waiting lists
+// until their last node has been taken: a waiting node's parent link still names its parent's
+// memory, as a recursion shows it from inside the parent's destructor (the parent itself has
+// gone; nothing is to be read through the link). A node that goes on the way puts its lists on
+// top, so the order is the recursion's, on a bounded stack, touching each node once. Like the
+// counts, not shared between threads.
+namespace {
+
+// The nodes of a destroyed node's lists still to be released, each list by its last node, with
+// their counts: they keep their links until their turn comes.
+struct TWaitingLists {
+  TXmlDNode* attributes = nullptr;
+  TXmlDNode* children = nullptr;
+  bool IsEmpty() const noexcept { return attributes == nullptr && children == nullptr; }
+};
+
+struct TReleaseFrame {
+  TReleaseFrame* below;
+  TWaitingLists lists;
+  // The size of the node's block, given back with the frame; 0 for a node whose memory is not the
+  // model's, whose frame is on the stack of its destructor.
+  std::size_t blockSize;
+};
+static_assert(sizeof(TReleaseFrame) <= sizeof(TXmlDNode));
+
+constinit TReleaseFrame* releaseTop = nullptr;
+// The waiting node whose count the release gives back: if that deletes it, its frame joins the
+// stack for the release under way to take on.
+constinit const TXmlDNode* releasing = nullptr;
+// The node whose deletion runs its destructor, and the lists that the destructor handed over.
+constinit const TXmlDNode* deleting = nullptr;
+constinit TWaitingLists handedOver;
 
 }  // namespace
+
+struct TXmlDNode::TRelease {
+  static void Down(const TReleaseFrame* below) noexcept;
+};
 
 TXmlDNode::TXmlDNode(TXmlDNodeType kind) : nodeType_(kind) {
   // Its two lists live from now on.
   CountLiveObjects(2);
-  ++nodeCensus.nodes;
 }
 
 TXmlDNode::~TXmlDNode() {
-  if (MayGoAtOnce()) {
-    ReleaseAttributesFirst();
-    if (IsLastOfAnUnheldTree()) {
-      DiscardDescendants();
-    }
-  }
-  --nodeCensus.nodes;
-  nodeCensus.foreignNodes -= foreign_;
-  TReleasedNodes released;
-  DropAttributes(released);
-  DropChildren(released);
-  if (hasExtras_) {
-    ExtrasTable().erase(this);
-  }
-  released.PutFirstInto(waitingForDestruction);
-  if (!destroyingWaiting) {
-    DestroyWaiting();
-  }
-}
-
-namespace {
-
-bool IsOnTheHeap(const TNodeSequence& items) {
-  return items.Storage() == TNodeSequence::TStorage::Heap;
-}
-
-// Frees the storage of a sequence whose nodes go without it.
-void FreeStorageOf(TNodeSequence& items) noexcept {
-  CountStorage(items.Storage(), -1);
-  items.Forget();
-}
-
-}  // namespace
-
-// What a tree that goes at once needs before its census is worth reading: no release under way,
-// no list object, no node of another class.
-bool TXmlDNode::MayGoAtOnce() const noexcept {
-  return !destroyingWaiting && nodeCensus.listObjects == 0 &&
-         nodeCensus.foreignNodes == static_cast<int>(foreign_);
-}
-
-// The attributes go first in any case; released now, in their order, whatever they hold goes as
-// it would, and the strings of their values with them.
-void TXmlDNode::ReleaseAttributesFirst() noexcept {
   TExtras* extras = FoundExtras();
-  if (extras == nullptr || extras->attributes.Count() == 0) {
-    return;
-  }
-  TReleasedNodes released;
-  released.TakeOver(extras->attributes);
-  released.PutFirstInto(waitingForDestruction);
-  DestroyWaiting();
-}
-
-// Every other live node is in a list, so each is below this one (a node is never below itself);
-// each is held once, so by its list alone; each is of the model's own classes; no list object
-// exists to hold nodes; every block of the pool is a node's, an array of its lists or its text,
-// and none below this node is on the general heap. Then nothing outside the tree can see it go,
-// and it goes without being visited.
-bool TXmlDNode::IsLastOfAnUnheldTree() const noexcept {
-  const TNodeCensus& census = nodeCensus;
-  if (census.nodes - 1 != census.members || census.members == 0 || CountsOtherThanOne() != 0 ||
-      LiveObjects() != 3 * census.nodes || census.listObjects != 0 || census.attributes != 0 ||
-      census.foreignNodes != static_cast<int>(foreign_)) {
-    return false;
-  }
-  const int ownHeapBlocks = IsOnTheHeap(children_) + IsOnTheHeap(AttributeItems());
-  return census.heapBlocks == ownHeapBlocks &&
-         PoolHasOut(static_cast<std::size_t>(census.pooledNodes + census.arrays + census.texts));
-}
-
-void TXmlDNode::DiscardDescendants() noexcept {
-  TNodeCensus& census = nodeCensus;
-  FreeStorageOf(children_);
-  if (TExtras* extras = FoundExtras()) {
-    FreeStorageOf(extras->attributes);
-  }
-  TExtrasTable& extrasTable = ExtrasTable();
-  for (auto& [node, extras] : extrasTable) {
-    extras->attributes.Abandon();
-  }
-  extrasTable.clear();
-  hasExtras_ = false;
-  children_.Abandon();
-  const std::int64_t discarded = census.nodes - 1;
-  CountLiveObjects(-3 * discarded);
-  census.nodes = 1;
-  census.members = 0;
-  census.arrays = 0;
-  census.texts = 0;
-  census.heapBlocks = 0;
-  census.pooledNodes -= discarded;
-  TNodeNamesRef::ForgetNodeHoldsBut(names_);
-  TakeBackAllBlocksBut(static_cast<std::size_t>(census.pooledNodes));
-}
-
-// Each node is unlinked just before its release, as a list that is cleared does it, and a
-// release that destroys a node puts that node's lists first in the line.
-void TXmlDNode::DestroyWaiting() noexcept {
-  destroyingWaiting = true;
-  while (waitingForDestruction != nullptr) {
-    TXmlDNode* node = waitingForDestruction;
-    TXmlDNode* nextList = node->parentNode_;
-    TXmlDNode* previous = node->previousSibling_;
-    if (previous != nullptr) {
-      previous->nextSibling_ = nullptr;
-      previous->parentNode_ = nextList;
-      waitingForDestruction = previous;
-    } else {
-      waitingForDestruction = nextList;
-    }
-    node->Unlink();
-    Release(node);
-  }
-  destroyingWaiting = false;
-}
-
-void TXmlDNode::DropAttributes(TReleasedNodes& released) {
-  TExtras* extras = FoundExtras();
+  TWaitingLists lists;
   if (extras != nullptr) {
-    DropList(extras->attributeList, extras->attributes, released);
+    lists.attributes = DropList(extras->attributeList, extras->attributes);
   } else {
     CountLiveObjects(-1);
   }
-}
-
-void TXmlDNode::DropChildren(TReleasedNodes& released) {
-  TExtras* extras = FoundExtras();
-  TXmlDNodeList* none = nullptr;
-  DropList(extras != nullptr ? extras->childList : none, children_, released);
-}
-
-// A list object that somebody else still holds outlives this node, emptied; its nodes, as those of
-// a list without an object, are released once this destructor has ended, each unlinked first.
-template <typename TList>
-void TXmlDNode::DropList(TList*& listObject, TNodeSequence& items, TReleasedNodes& released) {
-  if (listObject != nullptr) {
-    listObject->Orphan(released);
-    Drop(listObject);
+  TXmlDNodeList* noChildList = nullptr;
+  lists.children = DropList(extras != nullptr ? extras->childList : noChildList, children_);
+  if (hasExtras_) {
+    ExtrasTable().erase(this);
+  }
+  if (lists.IsEmpty()) {
     return;
   }
-  released.TakeOver(items);
-  CountLiveObjects(-1);
+  if (deleting == this) {
+    handedOver = lists;
+    return;
+  }
+  // On the stack, in an object of its own or freed by a class of its own: the lists go now, while
+  // this node's memory is there.
+  TReleaseFrame frame{releaseTop, lists, 0};
+  releaseTop = &frame;
+  TRelease::Down(frame.below);
+}
+
+void TXmlDNode::operator delete(TXmlDNode* node, std::destroying_delete_t,
+                                std::size_t size) noexcept {
+  const bool releasedByTheStack = std::exchange(releasing, nullptr) == node;
+  // The whole object, wherever this class is among its bases.
+  void* block = dynamic_cast<void*>(node);
+  const TXmlDNode* outer = std::exchange(deleting, node);
+  node->~TXmlDNode();
+  deleting = outer;
+  // Field by field: one load of both would wait for the destructor's stores to reach the cache.
+  const TWaitingLists lists{std::exchange(handedOver.attributes, nullptr),
+                            std::exchange(handedOver.children, nullptr)};
+  if (lists.IsEmpty()) {
+    FreeBlock(block, size);
+    return;
+  }
+  TReleaseFrame* below = releaseTop;
+  releaseTop = new (block) TReleaseFrame{below, lists, size};
+  if (!releasedByTheStack) {
+    TRelease::Down(below);
+  }
+}
+
+// Releases the lists waiting above the frame: each node is unlinked just before its release, and
+// its neighbour made the last, as a list that is cleared does it, so that no link ever names a
+// node whose block has gone back.
+void TXmlDNode::TRelease::Down(const TReleaseFrame* below) noexcept {
+  while (releaseTop != below) {
+    TReleaseFrame* frame = releaseTop;
+    TWaitingLists& lists = frame->lists;
+    TXmlDNode*& list = lists.attributes != nullptr ? lists.attributes : lists.children;
+    TXmlDNode* node = std::exchange(list, list->previousSibling_);
+    if (list != nullptr) {
+      list->nextSibling_ = nullptr;
+    } else if (lists.children == nullptr) {
+      releaseTop = frame->below;
+      if (frame->blockSize != 0) {
+        FreeBlock(frame, frame->blockSize);
+      }
+    }
+    node->Unlink();
+    releasing = node;
+    Release(node);
+    releasing = nullptr;
+  }
+}
+
+// The nodes of one of this node's lists, by the last of them, for the release; a list object that
+// somebody else still holds outlives this node, emptied.
+template <typename TList>
+TXmlDNode* TXmlDNode::DropList(TList*& listObject, TNodeSequence& items) {
+  TXmlDNode* last = items.Count() > 0 ? items.end()[-1] : nullptr;
+  items.Forget();
+  if (listObject != nullptr) {
+    listObject->Orphan();
+    Drop(listObject);
+  } else {
+    CountLiveObjects(-1);
+  }
+  return last;
 }
 
 TXmlDNode::TExtras& TXmlDNode::Extras() const {

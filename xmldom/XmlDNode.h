@@ -1,11 +1,11 @@
 #pragma once
 
 #include <cstddef>
+#include <new>
 #include <string>
 #include <string_view>
 
 #include "xmldom/BlockPool.h"
-#include "xmldom/NodeCensus.h"
 #include "xmldom/NodeNames.h"
 #include "xmldom/NodeSequence.h"
 #include "xmldom/NodeType.h"
@@ -20,7 +20,10 @@ class TXmlSink;
 
 // The base of every XML node: its kind and names, the lists of its children and attributes, and
 // uncounted links to its parent and siblings. Only the lists keep nodes alive; the links are kept
-// by the lists and never name a destroyed node.
+// by the lists and never name a destroyed node, but for the parent of a node waiting to be
+// released with the rest of a tree: that names the parent's block, kept until its nodes are gone,
+// as a recursive release would show the parent inside its destructor. Compare it; use nothing
+// through it.
 //
 // Both lists exist, and count as live objects, from the node's creation to its destruction. Their
 // nodes are kept inside this node, and a list's object is made the first time somebody asks for
@@ -37,16 +40,12 @@ class TXmlDNode : public TRefObject {
   explicit TXmlDNode(TXmlDNodeType kind);
   ~TXmlDNode() override;
 
-  // Nodes of every kind come from the pool of small blocks.
-  static void* operator new(std::size_t size) {
-    void* block = AllocateBlock(size);
-    nodeCensus.pooledNodes += IsPooledSize(size);
-    return block;
-  }
-  static void operator delete(void* block, std::size_t size) noexcept {
-    nodeCensus.pooledNodes -= IsPooledSize(size);
-    FreeBlock(block, size);
-  }
+  // Nodes of every kind come from the pool of small blocks. A node deleted with nodes in its lists
+  // keeps its block until they have gone (see the release in XmlDNode.cpp).
+  static void* operator new(std::size_t size) { return AllocateBlock(size); }
+  static void operator delete(TXmlDNode* node, std::destroying_delete_t, std::size_t size) noexcept;
+  // For a constructor that fails.
+  static void operator delete(void* block, std::size_t size) noexcept { FreeBlock(block, size); }
 
   TXmlDNodeType NodeType() const noexcept { return nodeType_; }
   const std::string& NodeName() const noexcept { return names_.NodeName(); }
@@ -129,36 +128,8 @@ class TXmlDNode : public TRefObject {
  private:
   friend class TXmlDNodeList;
 
-  // The nodes of the lists of a node being destroyed, still counted by it, are released once its
-  // destructor has ended, each list from its last node to its first by the sibling links, and
-  // the lists of every node destroyed on the way before the rest: the order of a recursion, on a
-  // bounded stack and touching each node once. A list waits as its last node, whose parent link
-  // names the list waiting next.
-  class TReleasedNodes {
-   public:
-    // Takes over the nodes and their counts; the sequence is left empty.
-    void TakeOver(TNodeSequence& items) noexcept {
-      if (items.Count() > 0) {
-        lasts_[count_++] = items.end()[-1];
-        nodeCensus.members -= items.Count();
-        CountStorage(items.Storage(), -1);
-        items.Forget();
-      }
-    }
-    // Puts these lists, in the order in which they were taken over, before those waiting.
-    void PutFirstInto(TXmlDNode*& waiting) noexcept {
-      while (count_ > 0) {
-        TXmlDNode* last = lasts_[--count_];
-        last->parentNode_ = waiting;
-        waiting = last;
-      }
-    }
-
-   private:
-    // The attributes and the children.
-    TXmlDNode* lasts_[2] = {};
-    int count_ = 0;
-  };
+  // The release of the nodes of destroyed nodes' lists.
+  struct TRelease;
 
   TExtras& Extras() const;
   TExtras* FoundExtras() const;
@@ -168,21 +139,12 @@ class TXmlDNode : public TRefObject {
   int ChildCountAfterDetaching(const TXmlDNode& child) const;
   void MoveChildrenOf(TXmlDNode& fragment, int index);
   void Unlink() noexcept;
-  static void DestroyWaiting() noexcept;
-  bool MayGoAtOnce() const noexcept;
-  void ReleaseAttributesFirst() noexcept;
-  bool IsLastOfAnUnheldTree() const noexcept;
-  void DiscardDescendants() noexcept;
-  void DropAttributes(TReleasedNodes& released);
-  void DropChildren(TReleasedNodes& released);
   template <typename TList>
-  static void DropList(TList*& listObject, TNodeSequence& items, TReleasedNodes& released);
+  static TXmlDNode* DropList(TList*& listObject, TNodeSequence& items);
 
   const TXmlDNodeType nodeType_;
   // Whether the node has extras; they are kept beside the nodes rather than in each of them.
   mutable bool hasExtras_ = false;
-  // Whether the node, once put into a list, was found to be of a class the model does not know.
-  bool foreign_ = false;
   TNodeNamesRef names_;
   TXmlDNode* parentNode_ = nullptr;
   TXmlDNode* previousSibling_ = nullptr;

@@ -1,54 +1,22 @@
 #include "xmldom/XmlDNodeList.h"
 
-#include <typeinfo>
-
 #include "runtime/Exception.h"
-#include "xmldom/NodeCensus.h"
 #include "xmldom/XmlDAttribute.h"
 #include "xmldom/XmlDElement.h"
 #include "xmldom/XmlDText.h"
 
 namespace xmldom {
-namespace {
-
-// Whether the node is of one of the model's own classes, whose destruction does nothing but give
-// back what the model gave it.
-bool IsOfTheModelsOwnClass(const TXmlDNode& node) {
-  switch (node.NodeType()) {
-    case TXmlDNodeType::Element:
-      return typeid(node) == typeid(TXmlDElement);
-    case TXmlDNodeType::Text:
-      return typeid(node) == typeid(TXmlDText);
-    case TXmlDNodeType::Attribute:
-      return typeid(node) == typeid(TXmlDAttribute);
-    default:
-      return false;
-  }
-}
-
-// What a change of a sequence did to the arrays that sequences hold.
-void CountArrayChange(TNodeSequence::TStorage before, const TNodeSequence& items) {
-  CountStorage(before, -1);
-  CountStorage(items.Storage(), 1);
-}
-
-}  // namespace
-
 TXmlDNodeList::TXmlDNodeList(TXmlDNode* ownerNode, bool linksNodes)
-    : ownerNode_(ownerNode), items_(&ownItems_), linksNodes_(linksNodes) {
-  ++nodeCensus.listObjects;
-}
+    : ownerNode_(ownerNode), items_(&ownItems_), linksNodes_(linksNodes) {}
 
 TXmlDNodeList::TXmlDNodeList(TXmlDNode& ownerNode, TNodeSequence& ownerItems)
     : ownerNode_(&ownerNode), items_(&ownerItems), linksNodes_(true) {
   // The node counted this list as alive when it was made.
   CountLiveObjects(-1);
-  ++nodeCensus.listObjects;
 }
 
 TXmlDNodeList::~TXmlDNodeList() {
   Clear();
-  --nodeCensus.listObjects;
 }
 
 TXmlDFound TXmlDNodeList::FindByName(const TNodeSequence& items, const std::string& name) {
@@ -83,19 +51,7 @@ int TXmlDNodeList::Insert(TNodeSequence& items, TXmlDNode* owner, bool links, TX
 
 void TXmlDNodeList::InsertChecked(TNodeSequence& items, TXmlDNode* owner, bool links,
                                   TXmlDNode* node, int index) {
-  const TNodeSequence::TStorage before = items.Storage();
-  try {
-    items.Insert(index, node);
-  } catch (...) {
-    CountArrayChange(before, items);
-    throw;
-  }
-  CountArrayChange(before, items);
-  ++nodeCensus.members;
-  if (!node->foreign_ && !IsOfTheModelsOwnClass(*node)) {
-    node->foreign_ = true;
-    ++nodeCensus.foreignNodes;
-  }
+  items.Insert(index, node);
   if (links) {
     node->parentNode_ = owner;
     node->previousSibling_ = nullptr;
@@ -106,14 +62,7 @@ void TXmlDNodeList::InsertChecked(TNodeSequence& items, TXmlDNode* owner, bool l
 }
 
 void TXmlDNodeList::AppendNew(TNodeSequence& items, TXmlDNode* owner, TXmlDNode* node) {
-  if (items.IsFull()) {
-    const TNodeSequence::TStorage before = items.Storage();
-    items.AppendNew(node);
-    CountArrayChange(before, items);
-  } else {
-    items.AppendNew(node);
-  }
-  ++nodeCensus.members;
+  items.AppendNew(node);
   const int count = items.Count();
   TXmlDNode* previous = count > 1 ? items.begin()[count - 2] : nullptr;
   node->parentNode_ = owner;
@@ -127,7 +76,6 @@ void TXmlDNodeList::AppendNew(TNodeSequence& items, TXmlDNode* owner, TXmlDNode*
 void TXmlDNodeList::Delete(TNodeSequence& items, bool links, int index) {
   const TRef<TXmlDNode> survivor = items.At(index);
   items.Extract(index);
-  --nodeCensus.members;
   if (links) {
     survivor->Unlink();
     LinkNeighbours(items, index - 1, index);
@@ -135,10 +83,6 @@ void TXmlDNodeList::Delete(TNodeSequence& items, bool links, int index) {
 }
 
 void TXmlDNodeList::Clear(TNodeSequence& items, bool links) {
-  if (items.Count() == 0) {
-    ClearStorage(items);
-    return;
-  }
   // From the last node to the first, each unlinked just before it goes and its neighbour made the
   // last, so that no link ever names a destroyed node and a node that survives can be inserted
   // anywhere. One pass touches each node once, which is what a tree of millions costs.
@@ -150,18 +94,11 @@ void TXmlDNodeList::Clear(TNodeSequence& items, bool links) {
       }
     }
     items.Extract(count - 1);
-    --nodeCensus.members;
   }
-  ClearStorage(items);
-}
-
-void TXmlDNodeList::ClearStorage(TNodeSequence& items) noexcept {
-  CountStorage(items.Storage(), -1);
   items.Forget();
 }
 
-void TXmlDNodeList::Orphan(TXmlDNode::TReleasedNodes& released) {
-  released.TakeOver(*items_);
+void TXmlDNodeList::Orphan() noexcept {
   ownerNode_ = nullptr;
   items_ = &ownItems_;
 }

@@ -61,13 +61,11 @@ class TXmlDNodeList : public TRefObject {
   static void AppendNew(TNodeSequence& items, TXmlDNode* owner, TXmlDNode* node);
   static void Delete(TNodeSequence& items, bool links, int index);
   static void Clear(TNodeSequence& items, bool links);
-  // Frees the storage of a sequence without nodes.
-  static void ClearStorage(TNodeSequence& items) noexcept;
   static void LinkNeighbours(const TNodeSequence& items, int left, int right) noexcept;
 
-  // Empties the list for good when its owner is destroyed, handing its nodes to the owner's
-  // destructor, which releases them; from then on the list keeps its nodes itself.
-  void Orphan(TXmlDNode::TReleasedNodes& released);
+  // Leaves the list empty for good when its owner is destroyed, which releases the nodes; from
+  // then on the list keeps its nodes itself.
+  void Orphan() noexcept;
 
   TXmlDNode* ownerNode_;
   TNodeSequence* items_;

@@ -11,8 +11,8 @@ namespace {
 // The names of every text node, held for the whole run: a document has millions of text nodes,
 // and none of them needs to look its name up.
 const TNodeNamesRef& TextNames() {
-  static const TNodeNamesHold* const names = new TNodeNamesHold(TXmlDText::kName);
-  return names->Names();
+  static const TNodeNamesRef* const names = new TNodeNamesRef(TXmlDText::kName);
+  return *names;
 }
 
 }  // namespace

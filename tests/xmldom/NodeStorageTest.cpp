@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "FailureText.h"
@@ -196,6 +197,84 @@ TEST_F(NodeStorageTest, TreeIsDestroyedDepthFirstFromTheLastChild) {
                                      "x2t", "x1", "x1t"}));
 }
 
+// While a node goes, the nodes still waiting in the lists of the nodes above it show the links
+// that a recursive release would show them: their own parent, no next sibling. A tree released in
+// a destructor goes whole before that destructor goes on, and so does one on the stack.
+TEST_F(NodeStorageTest, WaitingNodesKeepTheirParentWhileTheNodesBeforeThemGo) {
+  struct TWitness : public TXmlDText {
+    TWitness(const std::string& name, const TXmlDNode& watched, const TXmlDNode& parent)
+        : TXmlDText(name), watched_(watched), parent_(parent) {}
+    ~TWitness() override {
+      const bool linked = watched_.ParentNode() == &parent_ && watched_.NextSibling() == nullptr;
+      DestructionLog().push_back(std::string(Data()) + (linked ? "" : " saw a wrong link"));
+    }
+    const TXmlDNode& watched_;
+    const TXmlDNode& parent_;
+  };
+  // root -> {e1, e2}, each holding {a, w}, where w watches a; an attribute of the root watches e2.
+  auto build = [](TXmlDNode& root) {
+    for (const std::string number : {"1", "2"}) {
+      TRef<TXmlDElement> element = Element("e" + number);
+      TRef<TXmlDText> text = Text("a" + number);
+      element->AppendChild(text.Get());
+      element->AppendChild(MakeRef<TWitness>("w" + number, *text, *element).Get());
+      root.AppendChild(element.Get());
+    }
+    root.Attributes().Insert(MakeRef<TWitness>("attribute", *root.LastChild(), root).Get(), -1);
+  };
+  struct THolder : public TXmlDText {
+    explicit THolder(TRef<TXmlDNode> tree) : TXmlDText("holder"), tree_(std::move(tree)) {}
+    ~THolder() override {
+      tree_.Reset();
+      DestructionLog().push_back("holder");
+    }
+    TRef<TXmlDNode> tree_;
+  };
+  // A node that does not begin its block.
+  struct TOtherBase {
+    virtual ~TOtherBase() = default;
+    std::int64_t field = 0;
+  };
+  struct TSecondBaseElement : public TOtherBase, public TXmlDElement {
+    using TXmlDElement::TXmlDElement;
+  };
+  const Names tree = {"attribute", "w2", "w1"};
+  struct TCase {
+    const char* how;
+    std::function<void()> release;
+    Names expected;
+  };
+  const std::vector<TCase> cases = {
+      {"its last count",
+       [&] {
+         TRef<TXmlDElement> root = Element("root");
+         build(*root);
+       },
+       tree},
+      {"on the stack",
+       [&] {
+         TXmlDElement root("root");
+         build(root);
+       },
+       tree},
+      {"in the destructor of a node that goes",
+       [&] {
+         TRef<TXmlDElement> root = Element("root");
+         build(*root);
+         TRef<TXmlDElement> outer = Element("outer");
+         outer->AppendChild(MakeRef<TProbeNode>("before").Get());
+         outer->AppendChild(MakeRef<THolder>(std::move(root)).Get());
+       },
+       {"attribute", "w2", "w1", "holder", "before"}},
+  };
+  for (const TCase& test : cases) {
+    SCOPED_TRACE(test.how);
+    DestructionLog().clear();
+    test.release();
+    EXPECT_EQ(DestructionLog(), test.expected);
+  }
+}
+
 TEST_F(NodeStorageTest, ChainOfAHundredThousandElementsIsBuiltWrittenAndReleased) {
   constexpr int kDepth = 100000;
   TRef<TXmlDElement> root = Element("e");
@@ -232,8 +311,8 @@ TEST_F(NodeStorageTest, ChainOfAHundredThousandElementsIsBuiltWrittenAndReleased
   root.Reset();
 }
 
-// A tree of the model's own nodes that nobody else holds may go at once; anything that somebody
-// still holds, or a node of another class, keeps it from going so, and what is held survives whole.
+// A tree goes node by node: anything that somebody still holds, a list object or a node of another
+// class among them, survives whole.
 TEST_F(NodeStorageTest, ReleasedTreeLeavesWhatIsHeldWholeAndTheModelReadyForMore) {
   const std::string longText(300, 'l');  // beyond the pool's blocks
   struct TCase {
@@ -356,6 +435,55 @@ TEST(BlockPool, BlocksAreDistinctAlignedAndReused) {
   void* again = AllocateBlock(72);
   std::fill_n(static_cast<unsigned char*>(again), 72, 0);
   FreeBlock(again, 72);
+}
+
+// The pool itself, also in the builds with AddressSanitizer, whose nodes take their blocks from the
+// heap: there it checks that no block reaches beyond its slab, no slab is used once returned, and
+// the slabs go back with the last block.
+TEST(BlockPool, OwnPoolKeepsBlocksApartOverManySlabsAndReusesThem) {
+  struct Block {
+    std::size_t size;
+    unsigned char* bytes;
+    unsigned char mark;
+  };
+  TBlockPool pool;
+  std::vector<Block> blocks;
+  // Sizes in a fixed random order, so that the slabs end at every kind of remainder.
+  std::uint32_t random = 1;
+  auto allocate = [&](int count) {
+    for (int made = 0; made < count; ++made) {
+      random = random * 1664525u + 1013904223u;
+      const std::size_t size = 1 + (random >> 8) % kLargestPooled;
+      auto* bytes = static_cast<unsigned char*>(pool.Allocate(size));
+      const std::size_t alignment = size % 16 == 0 ? 16 : size % 8 == 0 ? 8 : 1;
+      ASSERT_EQ(reinterpret_cast<std::uintptr_t>(bytes) % alignment, 0u) << "size " << size;
+      const auto mark = static_cast<unsigned char>(random >> 24);
+      std::fill(bytes, bytes + size, mark);
+      blocks.push_back({size, bytes, mark});
+    }
+  };
+  auto intact = [](const Block& block) {
+    return std::count(block.bytes, block.bytes + block.size, block.mark) ==
+           static_cast<std::ptrdiff_t>(block.size);
+  };
+  // About 16 MB, over as many slabs.
+  allocate(120000);
+  // A third of the blocks go back, and more come out again among those still out.
+  std::vector<Block> kept;
+  for (std::size_t index = 0; index < blocks.size(); ++index) {
+    EXPECT_TRUE(intact(blocks[index])) << "block of " << blocks[index].size << " bytes";
+    if (index % 3 == 0) {
+      pool.Free(blocks[index].bytes, blocks[index].size);
+    } else {
+      kept.push_back(blocks[index]);
+    }
+  }
+  blocks = std::move(kept);
+  allocate(60000);
+  for (const Block& block : blocks) {
+    EXPECT_TRUE(intact(block)) << "block of " << block.size << " bytes";
+    pool.Free(block.bytes, block.size);
+  }
 }
 
 }  // namespace
