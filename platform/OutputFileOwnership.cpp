@@ -1,6 +1,6 @@
 #include <utility>
 
-#include "platform/InterruptCleanup.h"
+#include "platform/Interrupts.h"
 #include "platform/OutputFile.h"
 
 // The ownership of the file and the steps of committing or discarding it, the same on every

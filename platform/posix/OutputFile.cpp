@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <utility>
 
-#include "platform/InterruptCleanup.h"
+#include "platform/Interrupts.h"
 
 namespace platform {
 namespace {

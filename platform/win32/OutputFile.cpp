@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <utility>
 
-#include "platform/InterruptCleanup.h"
+#include "platform/Interrupts.h"
 
 namespace platform {
 namespace {

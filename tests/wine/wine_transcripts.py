@@ -25,7 +25,9 @@ WINESERVER = os.environ.get("LEASEDUMP_WINESERVER",
                             os.path.join(os.path.dirname(WINE), "wineserver64"))
 
 # What the program built with -static may import: the system's own DLLs and nothing of MinGW's.
-SYSTEM_DLLS = {"kernel32.dll", "msvcrt.dll", "ws2_32.dll", "user32.dll", "dhcpsapi.dll"}
+# Not user32.dll: a console program that loads it is no longer told that the session ends or the
+# system shuts down, and would leave its temporary file behind.
+SYSTEM_DLLS = {"kernel32.dll", "msvcrt.dll", "ws2_32.dll", "dhcpsapi.dll"}
 
 
 class WineSession:
