@@ -13,6 +13,7 @@ import shutil
 import struct
 import subprocess
 import sys
+import tempfile
 import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -163,6 +164,41 @@ class WineFailureReport(transcripts.FailureReport):
 
 class WineOutputFiles(transcripts.OutputFiles):
     program = PROGRAM
+
+
+class WineLongFolder(transcripts.TranscriptTest):
+    """A target whose path fits in MAX_PATH in a folder so long that the temporary file's does
+    not: the save still goes through the temporary file, so that a failed write keeps the old
+    file."""
+    program = PROGRAM
+    TARGET_LENGTH = 250  # of the Windows path; the temporary file's name is 31 characters
+
+    def test_the_temporary_file_works_where_the_target_does(self):
+        for limited, status in ((True, 2), (False, 0)):
+            with self.subTest(size_limit=limited), tempfile.TemporaryDirectory() as directory:
+                name = "leases.xml"
+                base = windows_path(directory)
+                folder = "f" * (self.TARGET_LENGTH - len(base) - len(name) - 2)
+                os.mkdir(os.path.join(directory, folder))
+                old = os.path.join(directory, folder, name)
+                with open(old, "wb") as file:
+                    file.write(b"yesterday")
+                target = f"{base}\\{folder}\\{name}"
+                self.assertEqual(len(target), self.TARGET_LENGTH)
+                run = self.run_fake(transcripts.NORMAL_SERVER, b"\n" + target.encode() + b"\n",
+                                    cwd=directory,
+                                    preexec_fn=transcripts.small_file_size_limit if limited
+                                    else None)
+                self.assertEqual((run.status, run.stderr), (status, b""))
+                with open(old, "rb") as file:
+                    saved = file.read()
+                if limited:
+                    self.assertEqual(run.lines_after_summary(),
+                                     ["", f"Cannot write file {target}."])
+                    self.assertEqual(saved, b"yesterday")
+                else:
+                    self.assertEqual(saved, transcripts.NORMAL_SERVER_XML)
+                self.assertEqual(os.listdir(os.path.join(directory, folder)), [name])
 
 
 def imported_dlls(image):
