@@ -8,8 +8,9 @@ namespace platform {
 // that ends the process by default: on POSIX every catchable signal whose default action ends
 // it, on Windows every console control event (Ctrl+C, Ctrl+Break, the console closing, the
 // session ending, the system shutting down). The handlers are installed at the first call of
-// either Undo... function; they read only what these functions stored before raising its flag,
-// so they neither allocate nor lock, and then let the process end as it would have without them.
+// RemoveOnInterrupt or RestoreTerminalOnInterrupt; they read only what these functions stored
+// before raising its flag, so they neither allocate nor lock, and then let the process end as it
+// would have without them.
 // A signal that the process was started to ignore, or that something else in it (a sanitizer)
 // already handles, is left as it is.
 
