@@ -1,6 +1,6 @@
 #include <utility>
 
-#include "platform/InterruptCleanup.h"
+#include "platform/Interrupts.h"
 #include "platform/OutputFile.h"
 
 // The ownership of the file and the steps of committing or discarding it, the same on every
@@ -11,16 +11,14 @@ namespace platform {
 OutputFile::OutputFile(OutputFile&& other) noexcept
     : handle_(std::exchange(other.handle_, kNoFile)),
       removable_(std::exchange(other.removable_, false)),
-      writtenPath_(std::move(other.writtenPath_)),
-      replacedPath_(std::move(other.replacedPath_)) {}
+      place_(std::exchange(other.place_, Place{})) {}
 
 OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
   if (this != &other) {
     Discard();
     handle_ = std::exchange(other.handle_, kNoFile);
     removable_ = std::exchange(other.removable_, false);
-    writtenPath_ = std::move(other.writtenPath_);
-    replacedPath_ = std::move(other.replacedPath_);
+    place_ = std::exchange(other.place_, Place{});
   }
   return *this;
 }
@@ -35,18 +33,20 @@ bool OutputFile::Commit() {
   if (handle_ == kNoFile) {
     return false;
   }
-  const bool replacing = !replacedPath_.empty();
+  const bool replacing = !place_.replaced.empty();
   bool saved = CloseFile(std::exchange(handle_, kNoFile), replacing);
   if (saved && replacing) {
-    saved = MoveOver(writtenPath_, replacedPath_);
+    saved = MoveOver(place_);
   }
-  if (saved) {
-    removable_ = false;
-    KeepOnInterrupt();
-  } else {
+  if (!saved) {
     Discard();
+    return false;
   }
-  return saved;
+  if (std::exchange(removable_, false)) {
+    KeepOnInterrupt();
+  }
+  CloseFolder(std::exchange(place_.folder, kNoFile));
+  return true;
 }
 
 void OutputFile::Discard() {
@@ -54,11 +54,10 @@ void OutputFile::Discard() {
     CloseFile(std::exchange(handle_, kNoFile), false);
   }
   if (std::exchange(removable_, false)) {
-    RemovePath(writtenPath_);
-    if (!replacedPath_.empty()) {
-      KeepOnInterrupt();
-    }
+    RemoveWritten(place_);
+    KeepOnInterrupt();
   }
+  CloseFolder(std::exchange(place_.folder, kNoFile));
 }
 
 }  // namespace platform

@@ -6,7 +6,7 @@
 #include <cerrno>
 
 #include "platform/InputLines.h"
-#include "platform/posix/Interrupts.h"
+#include "platform/Interrupts.h"
 
 namespace platform {
 namespace {
@@ -44,9 +44,9 @@ constexpr int kLongestKeySequence = 16;
 // The mode goes back with the input flushed, so that nothing of the key is left for the shell.
 class SingleKeyTerminal {
  public:
-  SingleKeyTerminal() : active_(::tcgetattr(STDIN_FILENO, &saved_) == 0) {
+  SingleKeyTerminal()
+      : active_(RestoreTerminalOnInterrupt() && ::tcgetattr(STDIN_FILENO, &saved_) == 0) {
     if (active_) {
-      RestoreTerminalOnInterrupt(saved_);
       active_ = SetMode(1, 0);
     }
   }

@@ -7,70 +7,117 @@
 
 #include <cerrno>
 #include <climits>
-#include <cstdint>
+#include <cstdlib>
+#include <memory>
 #include <utility>
 
-#include "platform/InterruptCleanup.h"
+#include "platform/Interrupts.h"
 
 namespace platform {
 namespace {
 
-constexpr int kLinksFollowed = 40;  // as the kernel's own bound on a path's links
 constexpr int kNameAttempts = 16;
+constexpr mode_t kNewFileMode = 0666;  // less the umask, as every program creates a file
 
-int OpenRetrying(const std::string& path, int flags, mode_t mode) {
+// A descriptor closed on every path.
+class Descriptor {
+ public:
+  explicit Descriptor(int fd = -1) : fd_(fd) {}
+  Descriptor(Descriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+  Descriptor& operator=(Descriptor&& other) noexcept {
+    if (this != &other) {
+      Close();
+      fd_ = std::exchange(other.fd_, -1);
+    }
+    return *this;
+  }
+  ~Descriptor() { Close(); }
+  int Get() const { return fd_; }
+  explicit operator bool() const { return fd_ >= 0; }
+  int Release() { return std::exchange(fd_, -1); }
+
+ private:
+  void Close() {
+    if (fd_ >= 0) {
+      ::close(fd_);
+    }
+  }
+
+  int fd_;
+};
+
+Descriptor OpenRetrying(int folder, const std::string& path, int flags, mode_t mode = 0) {
   int fd;
   do {
-    fd = ::open(path.c_str(), flags | O_CLOEXEC, mode);
+    fd = ::openat(folder, path.c_str(), flags | O_CLOEXEC | O_NOCTTY, mode);
   } while (fd < 0 && errno == EINTR);
-  return fd;
+  return Descriptor(fd);
 }
 
-std::string FolderOf(const std::string& path) {
+// The folder part and the name of a path, as the system splits them.
+std::pair<std::string, std::string> Split(const std::string& path) {
   std::size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+  if (slash == std::string::npos) {
+    return {".", path};
+  }
+  return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
 }
 
-// The file a chain of symbolic links ends in (which need not exist), so that the new file
-// replaces it and the links stay.
-std::string FollowLinks(std::string path) {
-  for (int i = 0; i < kLinksFollowed; ++i) {
-    struct stat info {};
-    char target[PATH_MAX];
-    if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
-      return path;
-    }
-    ssize_t length = ::readlink(path.c_str(), target, sizeof target);
-    if (length <= 0 || static_cast<std::size_t>(length) >= sizeof target) {
-      return path;
-    }
-    std::string link(target, static_cast<std::size_t>(length));
-    path = link.front() == '/' ? link : FolderOf(path) + link;
+// The absolute path by which the kernel reached `fd`, opened as `path`; `path` itself when the
+// system cannot tell (no /proc, and realpath fails too).
+std::string AbsolutePathOf(int fd, const std::string& path) {
+  char text[PATH_MAX];
+  std::string link = "/proc/self/fd/" + std::to_string(fd);
+  ssize_t length = ::readlink(link.c_str(), text, sizeof text);
+  if (length > 0 && static_cast<std::size_t>(length) < sizeof text && text[0] == '/') {
+    return std::string(text, static_cast<std::size_t>(length));
   }
-  return path;
+  std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr), std::free);
+  return real ? std::string(real.get()) : path;
+}
+
+// Where a file was found: its folder, open, and its name there.
+struct Location {
+  Descriptor folder;
+  std::string folderPath;  // absolute where the system can tell, for the interrupt handler
+  std::string name;
+
+  std::string PathOf(const std::string& entry) const {
+    return folderPath == "/" ? "/" + entry : folderPath + "/" + entry;
+  }
+};
+
+// The folder and name under which the kernel found the file that `fd` has open. Nothing when that
+// name no longer holds this very file (renamed or replaced meanwhile).
+std::optional<Location> LocationOf(int fd, const std::string& path) {
+  auto [folderPath, name] = Split(AbsolutePathOf(fd, path));
+  Location location{OpenRetrying(AT_FDCWD, folderPath, O_PATH | O_DIRECTORY), folderPath, name};
+  struct stat opened {};
+  struct stat named {};
+  if (!location.folder || name.empty() || ::fstat(fd, &opened) != 0 ||
+      ::fstatat(location.folder.Get(), name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0 ||
+      opened.st_dev != named.st_dev || opened.st_ino != named.st_ino) {
+    return std::nullopt;
+  }
+  return location;
 }
 
 bool FillRandom(unsigned char* bytes, std::size_t count) {
   if (::getrandom(bytes, count, 0) == static_cast<ssize_t>(count)) {
     return true;
   }
-  int fd = OpenRetrying("/dev/urandom", O_RDONLY, 0);
-  if (fd < 0) {
-    return false;
-  }
-  bool filled = ::read(fd, bytes, count) == static_cast<ssize_t>(count);
-  ::close(fd);
-  return filled;
+  Descriptor random = OpenRetrying(AT_FDCWD, "/dev/urandom", O_RDONLY);
+  return random && ::read(random.Get(), bytes, count) == static_cast<ssize_t>(count);
 }
 
 // A name nobody can guess in advance, so that nothing planted in a shared folder waits for it.
-bool RandomName(const std::string& folder, std::string& name) {
+bool RandomName(std::string& name) {
   unsigned char bytes[8];
   if (!FillRandom(bytes, sizeof bytes)) {
     return false;
   }
   static constexpr char kDigits[] = "0123456789abcdef";
-  name = folder + ".leasedump-";
+  name = ".leasedump-";
   for (unsigned char byte : bytes) {
     name += kDigits[byte >> 4];
     name += kDigits[byte & 0xF];
@@ -79,73 +126,177 @@ bool RandomName(const std::string& folder, std::string& name) {
   return true;
 }
 
-// Created exclusively, never through a link. `mode` is the old file's (kept exactly), or none
-// for a new file, which gets the usual 0666 less the umask.
-int CreateTemporary(const std::string& folder, std::optional<mode_t> mode, std::string& path) {
+struct Temporary {
+  Descriptor file;
+  std::string name;
+  int error = 0;  // why it could not be made
+};
+
+// Created exclusively, in the open folder and never through a link.
+Temporary CreateTemporary(const Location& beside, mode_t mode) {
+  Temporary temporary;
   for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-    if (!RandomName(folder, path)) {
-      return -1;
+    if (!RandomName(temporary.name)) {
+      temporary.error = errno;
+      return temporary;
     }
-    int fd = OpenRetrying(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, mode.value_or(0666));
-    if (fd >= 0) {
-      if (mode && ::fchmod(fd, *mode) != 0) {
-        ::close(fd);
-        ::unlink(path.c_str());
-        return -1;
-      }
-      return fd;
+    temporary.file = OpenRetrying(beside.folder.Get(), temporary.name,
+                                  O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, mode);
+    if (temporary.file) {
+      return temporary;
     }
     if (errno != EEXIST) {
-      return -1;
+      temporary.error = errno;
+      return temporary;
     }
   }
-  return -1;
+  temporary.error = EEXIST;
+  return temporary;
 }
 
-enum class TargetKind { Missing, Regular, Unwritable, Other };
+// A folder that refuses every new file; writing the old file in place is then the only way.
+bool RefusesNewFiles(int error) {
+  return error == EACCES || error == EPERM || error == EROFS;
+}
 
-// A file that may not be written is not replaced behind its owner's back either. `mode` gets the
-// permission bits of an existing regular file.
-TargetKind KindOf(const std::string& target, std::optional<mode_t>& mode) {
+// The new file takes the old one's owner, group and permissions (in that order: a change of owner
+// clears the set-id bits). Only root, or an owner who is in the old file's group, can do that.
+bool TakeOverOwnership(int fd, const struct stat& old) {
+  struct stat made {};
+  if (::fstat(fd, &made) != 0) {
+    return false;
+  }
+  if ((made.st_uid != old.st_uid || made.st_gid != old.st_gid) &&
+      ::fchown(fd, old.st_uid, old.st_gid) != 0) {
+    return false;
+  }
+  return ::fchmod(fd, old.st_mode & 07777) == 0;
+}
+
+// What Create hands over to the object: the file, and for a file of the run's own where it is.
+struct Opened {
+  Descriptor file;
+  bool removable = false;
+  Descriptor folder;
+  std::string written;
+  std::string replaced;
+  std::string armedPath;  // the absolute path of what is removed on an interrupt
+};
+
+Opened Device(Descriptor file) {
+  return Opened{std::move(file), false, Descriptor(), {}, {}, {}};
+}
+
+// The old file itself, emptied: the only way left to replace it.
+std::optional<Opened> InPlace(Descriptor target, Location location) {
+  if (::ftruncate(target.Get(), 0) != 0) {
+    return std::nullopt;
+  }
+  std::string armedPath = location.PathOf(location.name);
+  return Opened{std::move(target),        true, std::move(location.folder),
+                std::move(location.name), {},   std::move(armedPath)};
+}
+
+Opened Replacing(Temporary temporary, Location location) {
+  std::string armedPath = location.PathOf(temporary.name);
+  return Opened{std::move(temporary.file),  true,
+                std::move(location.folder), std::move(temporary.name),
+                std::move(location.name),   std::move(armedPath)};
+}
+
+std::optional<Opened> ReplaceExisting(Descriptor target, const std::string& path) {
+  struct stat old {};
+  if (::fstat(target.Get(), &old) != 0) {
+    return std::nullopt;
+  }
+  if (!S_ISREG(old.st_mode)) {
+    return Device(std::move(target));
+  }
+  std::optional<Location> location = LocationOf(target.Get(), path);
+  if (!location) {
+    return std::nullopt;
+  }
+  Temporary temporary = CreateTemporary(*location, 0600);
+  if (temporary.file && TakeOverOwnership(temporary.file.Get(), old)) {
+    return Replacing(std::move(temporary), std::move(*location));
+  }
+  if (temporary.file) {
+    ::unlinkat(location->folder.Get(), temporary.name.c_str(), 0);
+  } else if (!RefusesNewFiles(temporary.error)) {
+    return std::nullopt;  // no inode or no space left, ...: the old file stays as it is
+  }
+  return InPlace(std::move(target), std::move(*location));
+}
+
+// No such file: the new one is made in the folder of the name and takes that name when done.
+std::optional<Opened> CreateNew(const std::string& path) {
+  auto [folderPath, name] = Split(path);
+  Location location{OpenRetrying(AT_FDCWD, folderPath, O_PATH | O_DIRECTORY), {}, name};
+  if (!location.folder || name.empty()) {
+    return std::nullopt;
+  }
+  location.folderPath = AbsolutePathOf(location.folder.Get(), folderPath);
+  Temporary temporary = CreateTemporary(location, kNewFileMode);
+  if (!temporary.file) {
+    return std::nullopt;
+  }
+  return Replacing(std::move(temporary), std::move(location));
+}
+
+// The link names a file that does not exist: the kernel creates it through the link, or refuses
+// to follow a link that another user planted in a shared folder. The file is new, so there is no
+// old one to keep, and it is written where it was made.
+std::optional<Opened> CreateThroughLink(const std::string& path) {
+  Descriptor made = OpenRetrying(AT_FDCWD, path, O_WRONLY | O_CREAT, kNewFileMode);
   struct stat info {};
-  if (::stat(target.c_str(), &info) != 0) {
-    return errno == ENOENT ? TargetKind::Missing : TargetKind::Other;
+  if (!made || ::fstat(made.Get(), &info) != 0) {
+    return std::nullopt;
   }
   if (!S_ISREG(info.st_mode)) {
-    return TargetKind::Other;
+    return Device(std::move(made));
   }
-  if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) {
-    return TargetKind::Unwritable;
+  if (info.st_size != 0) {  // made by someone else meanwhile: an old file to keep after all
+    return ReplaceExisting(std::move(made), path);
   }
-  mode = info.st_mode & 07777;
-  return TargetKind::Regular;
+  std::optional<Location> location = LocationOf(made.Get(), path);
+  if (!location) {
+    return std::nullopt;
+  }
+  return InPlace(std::move(made), std::move(*location));
+}
+
+// Opened for writing by the kernel, so that its protections against planted links apply, and
+// without truncating, so that nothing changes until the new file is complete.
+std::optional<Opened> Open(const std::string& path) {
+  Descriptor target = OpenRetrying(AT_FDCWD, path, O_WRONLY);
+  if (target) {
+    return ReplaceExisting(std::move(target), path);
+  }
+  if (errno != ENOENT) {
+    return std::nullopt;  // not writable, a link the kernel will not follow, a folder, ...
+  }
+  struct stat link {};
+  if (::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+    return CreateThroughLink(path);
+  }
+  return CreateNew(path);
 }
 
 }  // namespace
 
+// Armed for an interrupt once the object owns the file, which it removes if arming fails.
 std::optional<OutputFile> OutputFile::Create(const std::string& path) {
-  const std::string target = FollowLinks(path);
-  std::optional<mode_t> mode;
-  TargetKind kind = KindOf(target, mode);
-  if (kind == TargetKind::Unwritable) {
+  std::optional<Opened> opened = Open(path);
+  if (!opened) {
     return std::nullopt;
   }
-  if (kind == TargetKind::Missing || kind == TargetKind::Regular) {
-    std::string temporary;
-    int fd = CreateTemporary(FolderOf(target), mode, temporary);
-    if (fd >= 0) {
-      RemoveOnInterrupt(temporary);
-      return OutputFile(fd, true, std::move(temporary), target);
-    }
+  OutputFile file(
+      opened->file.Release(), opened->removable,
+      Place{opened->folder.Release(), std::move(opened->written), std::move(opened->replaced)});
+  if (file.removable_) {
+    RemoveOnInterrupt(opened->armedPath);
   }
-  // A device, a pipe, or a folder that takes no new file: the target itself, as it is.
-  int fd = OpenRetrying(path, O_WRONLY | O_CREAT | O_TRUNC, 0666);
-  if (fd < 0) {
-    return std::nullopt;
-  }
-  struct stat opened {};
-  bool regular = ::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode);
-  return OutputFile(fd, regular, path, std::string());
+  return file;
 }
 
 bool OutputFile::Write(std::string_view bytes) {
@@ -166,18 +317,25 @@ bool OutputFile::Write(std::string_view bytes) {
   return true;
 }
 
-bool OutputFile::CloseFile(std::intptr_t handle, bool flushFirst) {
+bool OutputFile::CloseFile(Handle handle, bool flushFirst) {
   int fd = static_cast<int>(handle);
   bool closed = !flushFirst || ::fsync(fd) == 0;
   return ::close(fd) == 0 && closed;
 }
 
-bool OutputFile::MoveOver(const std::string& from, const std::string& to) {
-  return ::rename(from.c_str(), to.c_str()) == 0;
+bool OutputFile::MoveOver(const Place& place) {
+  int folder = static_cast<int>(place.folder);
+  return ::renameat(folder, place.written.c_str(), folder, place.replaced.c_str()) == 0;
 }
 
-void OutputFile::RemovePath(const std::string& path) {
-  ::unlink(path.c_str());
+void OutputFile::RemoveWritten(const Place& place) {
+  ::unlinkat(static_cast<int>(place.folder), place.written.c_str(), 0);
+}
+
+void OutputFile::CloseFolder(Handle folder) {
+  if (folder != kNoFile) {
+    ::close(static_cast<int>(folder));
+  }
 }
 
 }  // namespace platform

@@ -26,8 +26,11 @@ std::string WithoutDirectory(const std::string& path) {
 }  // namespace
 
 void PrepareProcess(int argc, char** argv) {
-  // A closed pipe on standard output must end in the failure report, not in SIGPIPE.
+  // A closed pipe on standard output must end in the failure report, not in SIGPIPE; a file that
+  // outgrows the size limit (ulimit -f) must end in "Cannot write file", with the old file
+  // kept, not in SIGXFSZ. Both become errors of the write.
   std::signal(SIGPIPE, SIG_IGN);
+  std::signal(SIGXFSZ, SIG_IGN);
   auto& arguments = RememberedArguments();
   arguments.clear();
   // An empty argument is not counted, as the Windows rules skip an empty quoted one.

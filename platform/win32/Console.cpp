@@ -3,7 +3,9 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
+#include <string>
 
 #include "platform/InputLines.h"
 #include "platform/TextEncoding.h"
@@ -168,11 +170,19 @@ void WaitForConsoleKey() {
   }
 }
 
+// As CharToOemBuffA converts, but through kernel32 alone: a console program that loads
+// user32.dll is no longer told of the session ending or the system shutting down.
 std::string ToConsoleCodePage(std::string_view text) {
-  std::string converted(text);
-  if (!converted.empty()) {
-    ::CharToOemBuffA(converted.c_str(), converted.data(), static_cast<DWORD>(converted.size()));
+  if (text.empty()) {
+    return {};
   }
+  int size = static_cast<int>(std::min<std::size_t>(text.size(), INT_MAX / 4));
+  std::wstring wide(static_cast<std::size_t>(size), L'\0');
+  int wideCount = ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), size);
+  std::string converted(static_cast<std::size_t>(wideCount) * 4, '\0');
+  int count = ::WideCharToMultiByte(CP_OEMCP, 0, wide.data(), wideCount, converted.data(),
+                                    static_cast<int>(converted.size()), nullptr, nullptr);
+  converted.resize(static_cast<std::size_t>(count));
   return converted;
 }
 

@@ -30,7 +30,9 @@ WINESERVER = os.environ.get("LEASEDUMP_WINESERVER",
                             os.path.join(os.path.dirname(WINE), "wineserver64"))
 
 # What the program built with -static may import: the system's own DLLs and nothing of MinGW's.
-SYSTEM_DLLS = {"kernel32.dll", "msvcrt.dll", "ws2_32.dll", "user32.dll", "dhcpsapi.dll"}
+# Not user32.dll: a console program that loads it is no longer told that the session ends or the
+# system shuts down, and would leave its temporary file behind.
+SYSTEM_DLLS = {"kernel32.dll", "msvcrt.dll", "ws2_32.dll", "dhcpsapi.dll"}
 
 
 class WineSession:
@@ -166,6 +168,41 @@ class WineFailureReport(transcripts.FailureReport):
 
 class WineOutputFiles(transcripts.OutputFiles):
     program = PROGRAM
+
+
+class WineLongFolder(transcripts.TranscriptTest):
+    """A target whose path fits in MAX_PATH in a folder so long that the temporary file's does
+    not: the save still goes through the temporary file, so that a failed write keeps the old
+    file."""
+    program = PROGRAM
+    TARGET_LENGTH = 250  # of the Windows path; the temporary file's name is 31 characters
+
+    def test_the_temporary_file_works_where_the_target_does(self):
+        for limited, status in ((True, 2), (False, 0)):
+            with self.subTest(size_limit=limited), tempfile.TemporaryDirectory() as directory:
+                name = "leases.xml"
+                base = windows_path(directory)
+                folder = "f" * (self.TARGET_LENGTH - len(base) - len(name) - 2)
+                os.mkdir(os.path.join(directory, folder))
+                old = os.path.join(directory, folder, name)
+                with open(old, "wb") as file:
+                    file.write(b"yesterday")
+                target = f"{base}\\{folder}\\{name}"
+                self.assertEqual(len(target), self.TARGET_LENGTH)
+                run = self.run_fake(transcripts.NORMAL_SERVER, b"\n" + target.encode() + b"\n",
+                                    cwd=directory,
+                                    preexec_fn=transcripts.small_file_size_limit if limited
+                                    else None)
+                self.assertEqual((run.status, run.stderr), (status, b""))
+                with open(old, "rb") as file:
+                    saved = file.read()
+                if limited:
+                    self.assertEqual(run.lines_after_summary(),
+                                     ["", f"Cannot write file {target}."])
+                    self.assertEqual(saved, b"yesterday")
+                else:
+                    self.assertEqual(saved, transcripts.NORMAL_SERVER_XML)
+                self.assertEqual(os.listdir(os.path.join(directory, folder)), [name])
 
 
 def imported_dlls(image):
