@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "platform/DhcpApi.h"
-#include "platform/kea/Ipv4Text.h"
+#include "platform/sources/Ipv4Text.h"
 
 namespace platform::kea {
 
@@ -22,7 +22,7 @@ struct KeaVersion {
 
 struct KeaSubnet {
   std::uint32_t id = 0;
-  Ipv4Prefix prefix;
+  sources::Ipv4Prefix prefix;
 };
 
 struct KeaLease {

@@ -3,10 +3,13 @@
 #include <algorithm>
 #include <utility>
 
-#include "platform/kea/Ipv4Text.h"
+#include "platform/sources/Ipv4Text.h"
 
 namespace platform::kea {
 namespace {
+
+using sources::LastAddressOf;
+using sources::MaskOfPrefixLength;
 
 // Where a page walk stands: the last address read (none before the scope's first address 0).
 std::optional<std::uint32_t> LastReadBefore(const SubnetScope& scope, DHCP_RESUME_HANDLE resume) {

@@ -6,10 +6,14 @@
 #include <string>
 #include <vector>
 
-#include "platform/kea/Ipv4Text.h"
+#include "platform/sources/Ipv4Text.h"
 
 namespace platform::kea {
 namespace {
+
+using sources::FormatIpv4Address;
+using sources::ParseIpv4Address;
+using sources::ParseIpv4Prefix;
 
 struct ServerLease {
   const char* address;

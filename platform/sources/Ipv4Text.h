@@ -6,9 +6,10 @@
 #include <string_view>
 #include <vector>
 
-namespace platform::kea {
+namespace platform::sources {
 
-// The texts in which Kea writes addresses, read strictly: anything else is not an address.
+// The texts in which the servers write addresses (Kea's JSON, the lease and configuration files
+// of dhcpd and dnsmasq), read strictly: anything else is not an address.
 
 // "a.b.c.d" with four decimal numbers of at most three digits, each up to 255; the value is in
 // host order, the first number most significant.
@@ -35,4 +36,4 @@ std::uint32_t LastAddressOf(Ipv4Prefix prefix);
 // text is the empty address.
 std::optional<std::vector<std::uint8_t>> ParseHardwareAddress(std::string_view text);
 
-}  // namespace platform::kea
+}  // namespace platform::sources

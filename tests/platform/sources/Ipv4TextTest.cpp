@@ -1,8 +1,8 @@
-#include "platform/kea/Ipv4Text.h"
+#include "platform/sources/Ipv4Text.h"
 
 #include <gtest/gtest.h>
 
-namespace platform::kea {
+namespace platform::sources {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -46,4 +46,4 @@ TEST(Ipv4Text, HardwareAddressBytes) {
 }
 
 }  // namespace
-}  // namespace platform::kea
+}  // namespace platform::sources

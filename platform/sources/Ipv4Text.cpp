@@ -1,6 +1,6 @@
-#include "platform/kea/Ipv4Text.h"
+#include "platform/sources/Ipv4Text.h"
 
-namespace platform::kea {
+namespace platform::sources {
 namespace {
 
 bool IsDigit(char c) {
@@ -127,4 +127,4 @@ std::optional<std::vector<std::uint8_t>> ParseHardwareAddress(std::string_view t
   }
 }
 
-}  // namespace platform::kea
+}  // namespace platform::sources
