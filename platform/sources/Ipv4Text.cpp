@@ -95,6 +95,10 @@ std::uint32_t MaskOfPrefixLength(std::uint8_t length) {
   return ~((std::uint32_t{1} << (32 - length)) - 1);
 }
 
+Ipv4Prefix NetworkOf(Ipv4Prefix prefix) {
+  return Ipv4Prefix{prefix.address & MaskOfPrefixLength(prefix.length), prefix.length};
+}
+
 std::uint32_t LastAddressOf(Ipv4Prefix prefix) {
   return prefix.address | ~MaskOfPrefixLength(prefix.length);
 }

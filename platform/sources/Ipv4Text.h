@@ -29,6 +29,9 @@ std::optional<Ipv4Prefix> ParseIpv4Prefix(std::string_view text);
 // The netmask of a prefix length from 0 to 32, in host order.
 std::uint32_t MaskOfPrefixLength(std::uint8_t length);
 
+// The prefix without host bits: "10.0.0.100/24" is 10.0.0.0/24.
+Ipv4Prefix NetworkOf(Ipv4Prefix prefix);
+
 // The last address of a prefix (its broadcast address; the prefix's own for a /32).
 std::uint32_t LastAddressOf(Ipv4Prefix prefix);
 

@@ -6,7 +6,8 @@
 namespace platform::sources {
 
 SubnetPositions::SubnetPositions(std::span<const Ipv4Prefix> subnets) {
-  for (const Ipv4Prefix& prefix : subnets) {
+  for (const Ipv4Prefix& written : subnets) {
+    const Ipv4Prefix prefix = NetworkOf(written);
     auto [found, added] = positions_.try_emplace(prefix.address);
     Position& position = found->second;
     if (added) {

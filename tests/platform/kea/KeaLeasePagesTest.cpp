@@ -83,7 +83,7 @@ class PagedSource : public sources::LeaseSource {
 
 struct Row {
   const char* name;
-  std::vector<const char*> subnets;  // the first is the one read
+  std::vector<const char*> subnets;  // the first is the one read (at its network address)
   std::vector<ServerLease> leases;
   std::uint32_t limit;
   int failAtPage;
@@ -162,6 +162,13 @@ const Row kRows[] = {
      0,
      {{"234", "10.1.0.5"}, {"234", "10.1.3.1"}, {"0", "10.1.8.1"}},
      {"10.0.255.255", "10.1.0.255", "10.1.7.255"}},
+    {"a subnet written with host bits is read from its network address",
+     {"10.1.0.100/24"},
+     kNeighbours,
+     100,
+     0,
+     {{"0", "10.1.0.0", "10.1.0.7", "10.1.0.8", "10.1.0.9", "10.1.0.10", "10.1.0.255"}},
+     {"10.0.255.255"}},
     {"a failed page fails the batch",
      {"10.1.0.0/24"},
      kNeighbours,
@@ -207,7 +214,7 @@ TEST(KeaLeasePages, WalkTheSubnetRangeOverAddressOrderedPages) {
     PagedServer pages(row.leases, row.failAtPage);
     sources::SourceServer server(std::make_unique<PagedSource>(subnets, pages, row.limit));
     ASSERT_EQ(server.GetSubnets().status, dhcp_status::kSuccess);
-    EXPECT_EQ(Walk(server, subnets.front().address), row.batches) << row.name;
+    EXPECT_EQ(Walk(server, sources::NetworkOf(subnets.front()).address), row.batches) << row.name;
     EXPECT_EQ(pages.froms, row.froms) << row.name;
   }
 }
