@@ -2,8 +2,11 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <new>
+#include <string_view>
 #include <utility>
 
 #include "platform/DhcpApi.h"
@@ -82,15 +85,29 @@ curl_slist* NewHeaderList() {
 }
 
 // Certificates are always verified, host name included, never silently skipped. A private CA
-// replaces the system's trust store: the store's directory would otherwise still be trusted.
+// replaces the system's trust store: the store's directory would otherwise still be trusted. Its
+// certificates go to curl as the bytes that the settings have read (curl copies them), never as
+// a path for the TLS library to open.
 void ApplyTlsSettings(CURL* curl, const KeaSettings& settings) {
   curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
   curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
   curl_easy_setopt(curl, CURLOPT_SSLVERSION, static_cast<long>(CURL_SSLVERSION_TLSv1_2));
   if (!settings.caFile.empty()) {
-    curl_easy_setopt(curl, CURLOPT_CAINFO, settings.caFile.c_str());
+    curl_blob certificates{const_cast<char*>(settings.caCertificates.data()),
+                           settings.caCertificates.size(), CURL_BLOB_COPY};
+    if (curl_easy_setopt(curl, CURLOPT_CAINFO_BLOB, &certificates) == CURLE_OUT_OF_MEMORY) {
+      throw std::bad_alloc();
+    }
     curl_easy_setopt(curl, CURLOPT_CAPATH, nullptr);
   }
+}
+
+bool IsHttpsUrl(std::string_view url) {
+  constexpr std::string_view kScheme = "https://";
+  return url.size() >= kScheme.size() &&
+         std::equal(kScheme.begin(), kScheme.end(), url.begin(), [](char scheme, char given) {
+           return scheme == std::tolower(static_cast<unsigned char>(given));
+         });
 }
 
 void ApplySettings(CURL* curl, curl_slist* headers, const KeaSettings& settings) {
@@ -162,7 +179,8 @@ HttpSession::HttpSession(std::string url, const KeaSettings& settings)
       headers_(NewHeaderList()),
       url_(std::move(url)),
       timeoutSeconds_(settings.timeoutSeconds),
-      passwordUnreadable_(settings.passwordUnreadable) {
+      passwordUnreadable_(settings.passwordUnreadable),
+      caUnreadable_(settings.caUnreadable && IsHttpsUrl(url_)) {
   ApplySettings(static_cast<CURL*>(curl_.get()), static_cast<curl_slist*>(headers_.get()),
                 settings);
 }
@@ -172,6 +190,9 @@ HttpSession::~HttpSession() = default;
 TransportReply HttpSession::Exchange(const std::string& body, std::size_t maxReplyBytes) {
   if (passwordUnreadable_) {
     return TransportReply{dhcp_status::kAccessDenied, {}};
+  }
+  if (caUnreadable_) {
+    return TransportReply{dhcp_status::kRpcServerUnavailable, {}};
   }
   CURL* curl = static_cast<CURL*>(curl_.get());
   Download download(timeoutSeconds_, maxReplyBytes);

@@ -20,7 +20,8 @@ inline constexpr std::size_t kMaxHeaderBytes = std::size_t{64} << 10;
 // the settings' timeout -> kTimeout; a certificate that does not verify -> kRpcServerUnavailable;
 // HTTP 401/403, or a password file that could not be read (nothing is then sent) -> kAccessDenied;
 // another HTTP error, a truncated body, an oversized body or head ->
-// kInvalidData. Memory running out is thrown as std::bad_alloc.
+// kInvalidData; a CA file that could not be read makes every https request kRpcServerUnavailable
+// before anything is sent. Memory running out is thrown as std::bad_alloc.
 class HttpSession : public KeaTransport {
  public:
   HttpSession(std::string url, const KeaSettings& settings);
@@ -43,6 +44,7 @@ class HttpSession : public KeaTransport {
   std::string url_;
   long timeoutSeconds_;
   bool passwordUnreadable_;
+  bool caUnreadable_;
 };
 
 }  // namespace platform::kea

@@ -7,6 +7,7 @@ import os
 import subprocess
 import sys
 import tempfile
+import time
 import unittest
 
 sys.path.insert(0, os.path.join(os.environ["LEASEDUMP_SOURCE_DIR"], "scripts"))
@@ -261,19 +262,31 @@ class SecuredAgent(unittest.TestCase):
     def test_certificate_that_does_not_verify_is_an_unavailable_server(self):
         other_ca = tempfile.TemporaryDirectory()
         self.addCleanup(other_ca.cleanup)
+        # A CA file the TLS library would block opening, or that is no CA file at all.
+        fifo = os.path.join(other_ca.name, "ca-fifo.pem")
+        os.mkfifo(fifo)
+        oversized = os.path.join(other_ca.name, "oversized.pem")
+        with open(self.tls.ca, "rb") as ca, open(oversized, "wb") as copy:
+            copy.write(ca.read() + b"\n" * (1 << 20))
         cases = {
             "the system's trust store": (self.https, {}),
             "another CA": (self.https, {"LEASEDUMP_CA_FILE": make_test_certificates(
                 other_ca.name).ca}),
             "a CA file that does not exist": (self.https, {"LEASEDUMP_CA_FILE": "/nonexistent"}),
+            "a CA file that is a named pipe": (self.https, {"LEASEDUMP_CA_FILE": fifo}),
+            "a CA file that is a device": (self.https, {"LEASEDUMP_CA_FILE": "/dev/zero"}),
+            "a CA file that is a folder": (self.https, {"LEASEDUMP_CA_FILE": other_ca.name}),
+            "a CA file over 1 MiB": (self.https, {"LEASEDUMP_CA_FILE": oversized}),
             "a name the certificate does not hold": (f"https://localhost:{self.kea.port}/",
                                                      {"LEASEDUMP_CA_FILE": self.tls.ca}),
         }
         for name, (server_text, environment) in cases.items():
             with self.subTest(name):
+                started = time.monotonic()
                 output, files = self.save(server_text, LEASEDUMP_USER="admin",
                                           LEASEDUMP_PASSWORD=PASSWORD, **environment)
                 self.assert_refused(output, files, "The RPC server is unavailable")
+                self.assertLess(time.monotonic() - started, 10)
 
     def test_credentials_in_the_server_text_are_refused(self):
         output, files = save_with_leasedump(
