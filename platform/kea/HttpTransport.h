@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/kea/KeaSettings.h"
 #include "platform/kea/KeaTransport.h"
@@ -12,6 +13,13 @@ namespace platform::kea {
 
 // The largest total of a reply's status lines and headers: Kea sends a few hundred bytes.
 inline constexpr std::size_t kMaxHeaderBytes = std::size_t{64} << 10;
+
+// The sockets that curl holds open for a session's connection: one, or a few while it tries the
+// addresses of a name. Every byte that arrives on them is progress of the request under way.
+struct CurlSockets {
+  std::vector<int> open;
+  bool outOfMemory = false;
+};
 
 // One keep-alive HTTP connection to the control endpoint at `url`, for the POSTs of JSON commands,
 // one request after another (Kea's agent answers only the first of pipelined requests). Transport
@@ -33,6 +41,8 @@ class HttpSession : public KeaTransport {
   bool NamesService() const override { return true; }
 
  private:
+  // First, so that it outlives curl's cleanup, which closes the sockets through it.
+  CurlSockets sockets_;
   struct CurlRelease {
     void operator()(void* curl) const;
   };
