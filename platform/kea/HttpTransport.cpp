@@ -219,15 +219,15 @@ std::uint32_t StatusOfTransferFailure(CURLcode code) {
 
 }  // namespace
 
-void HttpSession::CurlRelease::operator()(void* curl) const {
+void HttpTransport::CurlRelease::operator()(void* curl) const {
   curl_easy_cleanup(static_cast<CURL*>(curl));
 }
 
-void HttpSession::HeaderListRelease::operator()(void* list) const {
+void HttpTransport::HeaderListRelease::operator()(void* list) const {
   curl_slist_free_all(static_cast<curl_slist*>(list));
 }
 
-HttpSession::HttpSession(std::string url, const KeaSettings& settings)
+HttpTransport::HttpTransport(std::string url, const KeaSettings& settings)
     : curl_(NewCurlHandle()),
       headers_(NewHeaderList()),
       url_(std::move(url)),
@@ -239,9 +239,9 @@ HttpSession::HttpSession(std::string url, const KeaSettings& settings)
   WatchSockets(static_cast<CURL*>(curl_.get()), sockets_);
 }
 
-HttpSession::~HttpSession() = default;
+HttpTransport::~HttpTransport() = default;
 
-TransportReply HttpSession::Exchange(const std::string& body, std::size_t maxReplyBytes) {
+TransportReply HttpTransport::Exchange(const std::string& body, std::size_t maxReplyBytes) {
   if (passwordUnreadable_) {
     return TransportReply{dhcp_status::kAccessDenied, {}};
   }

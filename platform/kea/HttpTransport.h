@@ -14,7 +14,7 @@ namespace platform::kea {
 // The largest total of a reply's status lines and headers: Kea sends a few hundred bytes.
 inline constexpr std::size_t kMaxHeaderBytes = std::size_t{64} << 10;
 
-// The sockets that curl holds open for a session's connection: one, or a few while it tries the
+// The sockets that curl holds open for a transport's connection: one, or a few while it tries the
 // addresses of a name. Every byte that arrives on them is progress of the request under way.
 struct CurlSockets {
   std::vector<int> open;
@@ -30,12 +30,12 @@ struct CurlSockets {
 // another HTTP error, a truncated body, an oversized body or head ->
 // kInvalidData; a CA file that could not be read makes every https request kRpcServerUnavailable
 // before anything is sent. Memory running out is thrown as std::bad_alloc.
-class HttpSession : public KeaTransport {
+class HttpTransport : public KeaTransport {
  public:
-  HttpSession(std::string url, const KeaSettings& settings);
-  ~HttpSession() override;
-  HttpSession(const HttpSession&) = delete;
-  HttpSession& operator=(const HttpSession&) = delete;
+  HttpTransport(std::string url, const KeaSettings& settings);
+  ~HttpTransport() override;
+  HttpTransport(const HttpTransport&) = delete;
+  HttpTransport& operator=(const HttpTransport&) = delete;
 
   TransportReply Exchange(const std::string& request, std::size_t maxReplyBytes) override;
   bool NamesService() const override { return true; }
