@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -222,6 +224,88 @@ TEST(SourceServer, SubnetNotReportedMakesTheSourceBeAskedAgain) {
   source.subnetStatus = dhcp_status::kAccessDenied;
   EXPECT_EQ(server.GetClients(Address("10.3.0.0"), 0).status, dhcp_status::kAccessDenied);
   EXPECT_EQ(server.GetSubnets().status, dhcp_status::kAccessDenied);
+}
+
+// Random subnets (nested, side by side, at one address, with host bits) over a small space,
+// random leases and steps: every lease that a subnet holds comes once, under the network address
+// of the longest prefix that holds it, in ascending order, whatever the handles; no other lease.
+TEST(SourceServer, EveryLeaseComesOnceUnderTheLongestPrefixThatHoldsIt) {
+  std::mt19937 random(20240518);
+  const std::uint32_t base = Address("10.0.0.0");
+  for (int round = 0; round < 400; ++round) {
+    std::vector<Ipv4Prefix> subnets;
+    for (int i = std::uniform_int_distribution<>(1, 6)(random); i > 0; --i) {
+      auto length = static_cast<std::uint8_t>(std::uniform_int_distribution<>(23, 32)(random));
+      subnets.push_back(
+          {base + std::uniform_int_distribution<std::uint32_t>(0, 511)(random), length});
+    }
+    std::vector<std::string> subnetTexts;
+    for (const Ipv4Prefix& subnet : subnets) {
+      subnetTexts.push_back(FormatIpv4Address(subnet.address) + "/" +
+                            std::to_string(subnet.length));
+    }
+    std::vector<std::string> leaseTexts;
+    for (std::uint32_t offset = 0; offset < 1024; ++offset) {
+      if (std::uniform_int_distribution<>(0, 3)(random) == 0) {
+        leaseTexts.push_back(FormatIpv4Address(base - 256 + offset));
+      }
+    }
+    std::vector<const char*> subnetNames;
+    for (const std::string& text : subnetTexts) {
+      subnetNames.push_back(text.c_str());
+    }
+    std::vector<const char*> leaseNames;
+    for (const std::string& text : leaseTexts) {
+      leaseNames.push_back(text.c_str());
+    }
+    // What each network address must bring, worked out lease by lease.
+    std::map<std::uint32_t, std::vector<std::uint32_t>> expected;
+    for (const std::string& text : leaseTexts) {
+      std::uint32_t address = Address(text.c_str());
+      const Ipv4Prefix* owner = nullptr;
+      for (const Ipv4Prefix& subnet : subnets) {
+        DHCP_IP_MASK mask = MaskOfPrefixLength(subnet.length);
+        if ((address & mask) == (subnet.address & mask) &&
+            (owner == nullptr || subnet.length > owner->length)) {
+          owner = &subnet;
+        }
+      }
+      if (owner != nullptr) {
+        expected[owner->address & MaskOfPrefixLength(owner->length)].push_back(address);
+      }
+    }
+    SourceServer server(std::make_unique<ScriptedSource>(
+        subnetNames, leaseNames, std::uniform_int_distribution<std::size_t>(1, 40)(random)));
+    SourceReply<std::vector<DHCP_IP_ADDRESS>> positions = server.GetSubnets();
+    ASSERT_EQ(positions.status, dhcp_status::kSuccess);
+    std::map<std::uint32_t, std::vector<std::uint32_t>> seen;
+    for (DHCP_IP_ADDRESS position : positions.value) {
+      std::vector<std::uint32_t>& got = seen[position];
+      DHCP_RESUME_HANDLE resume = 0;
+      for (int batches = 0;; ++batches) {
+        ASSERT_LT(batches, 2000);
+        ClientBatch batch = server.GetClients(position, resume);
+        ASSERT_TRUE(batch.status == dhcp_status::kSuccess || batch.status == dhcp_status::kMoreData)
+            << batch.status;
+        for (const SourceLease& lease : batch.leases) {
+          got.push_back(lease.address);
+        }
+        if (batch.status == dhcp_status::kSuccess) {
+          break;
+        }
+        ASSERT_GT(batch.resume, resume);
+        resume = batch.resume;
+        // Now and then a handle given out starts a walk afresh, as another subnet's walk would.
+        if (std::uniform_int_distribution<>(0, 4)(random) == 0) {
+          server.GetClients(positions.value.front(), 0);
+        }
+      }
+      if (got.empty()) {
+        seen.erase(position);
+      }
+    }
+    EXPECT_EQ(seen, expected) << "round " << round;
+  }
 }
 
 }  // namespace
