@@ -55,10 +55,11 @@ class LeaseCursor {
   virtual ~LeaseCursor() = default;
 
   // Appends the next leases of the range to `leases`, in ascending address order, each after the
-  // last one given before: kMoreData when more may follow (the step may have brought none),
-  // kSuccess when the range has nothing after these, or the failure, after which the walk is over
-  // and what it gave is not used. A source may give as many leases a step as it likes; a step that
-  // waits on the server should bring what one request brings.
+  // last one given before: kMoreData when more may follow (a step that says so must have brought
+  // at least one lease, or the walk could never end), kSuccess when the range has nothing after
+  // these (none at all for an empty range), or the failure, after which the walk is over and what
+  // it gave is not used. A source may give as many leases a step as it likes; a step that waits
+  // on the server should bring what one request brings.
   virtual std::uint32_t Next(std::vector<SourceLease>& leases) = 0;
 };
 
