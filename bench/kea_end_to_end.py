@@ -8,7 +8,9 @@ prints the table of bench/README.md.
 
 Each path is PATH@RELEASE of scripts/kea_sandbox.py: agent@host (kea-ctrl-agent of the host's
 Kea), direct@sid (kea-dhcp4's own HTTP socket), unix@sid (its UNIX socket). The chroot releases
-need root and scripts/make-kea-chroots; a path that cannot run is reported and skipped.
+need root and scripts/make-kea-chroots; a path that cannot run is reported and skipped. A path
+may end in +postgresql or +mysql (the host's Kea only): kea-dhcp4 then keeps the leases in a
+throw-away database server of that kind, written straight into its lease table before Kea starts.
 
 The tool runs whole (GNU time: wall seconds, peak RSS), with /text and with XML, its files in a
 new directory of /dev/shm. The longest command is timed in the bare page client, which makes the
@@ -19,6 +21,7 @@ runs (before the other clients run), and after today's route. With --limits the 
 each page size, for the choice of the tool's."""
 
 import argparse
+import contextlib
 import http.client
 import json
 import os
@@ -31,7 +34,8 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "scripts"))
-from kea_sandbox import KeaSandbox, generated_network, kea_release  # noqa: E402
+from kea_sandbox import (LEASE_DATABASES, SQL_LEASE_DAYS, KeaSandbox,  # noqa: E402
+                         generated_network, kea_release)
 
 TOOL_PAGE_LIMIT = 500
 LAST_ADDRESS = re.compile(rb'"ip-address":\s*"([0-9.]+)"')
@@ -183,13 +187,26 @@ def median_pair(samples):
     return statistics.median(a for a, _ in samples), statistics.median(b for _, b in samples)
 
 
-def measure_path(options, path, release_name, lease_count, subnet_count, directory):
+def sandbox(stack, subnets, leases, path, release, database):
+    """The Kea of the path, with the leases in its memfile or in a database of that kind."""
+    if database == "memfile":
+        return stack.enter_context(KeaSandbox(subnets, leases, path=path, release=release))
+    lease_database = stack.enter_context(LEASE_DATABASES[database]())
+    lease_database.fill(leases, int(time.time()) + SQL_LEASE_DAYS * 86400)
+    return stack.enter_context(KeaSandbox(subnets, [], path=path, release=release,
+                                          lease_database=lease_database))
+
+
+def measure_path(options, path, release_name, database, lease_count, subnet_count, directory):
     release = kea_release(release_name)
     if release is None:
         print(f"# {path}@{release_name}: skipped (needs root and scripts/make-kea-chroots)")
         return None
+    if database != "memfile" and release.chrooted:
+        raise SystemExit(f"{path}@{release_name}+{database}: a SQL database only with the host")
     subnets, leases = generated_network(lease_count, subnet_count)
-    with KeaSandbox(subnets, leases, path=path, release=release) as kea:
+    with contextlib.ExitStack() as stack:
+        kea = sandbox(stack, subnets, leases, path, release, database)
         version = kea.command("version-get")[0].get("text", "").split()[0]
         dhcp4 = kea._dhcp4.pid
         for _ in range(2):  # warm-up: the server's first walks of its leases are slower
@@ -212,8 +229,9 @@ def measure_path(options, path, release_name, lease_count, subnet_count, directo
         rss_after_get_all = peak_rss_mib(dhcp4)
         limits = {limit: [bare_page_walk(kea, limit) for _ in range(options.runs)]
                   for limit in options.limits}
+    storage = "" if database == "memfile" else f", {database}"
     return {
-        "name": f"{path}@{release_name} (Kea {version})", "text": median_pair(text_runs),
+        "name": f"{path}@{release_name} (Kea {version}{storage})", "text": median_pair(text_runs),
         "xml": median_pair(xml_runs),
         "bare": (statistics.median(b[0] for b in bare), statistics.median(b[1] for b in bare),
                  max(b[1] for b in bare), bare[0][2]),
@@ -267,9 +285,10 @@ def main():
             lease_count, subnet_count = (int(part) for part in scenario.split("x"))
             results = []
             for entry in options.paths.split(","):
-                path, release_name = entry.split("@")
-                result = measure_path(options, path, release_name, lease_count, subnet_count,
-                                      directory)
+                path, _, where = entry.partition("@")
+                release_name, _, database = where.partition("+")
+                result = measure_path(options, path, release_name, database or "memfile",
+                                      lease_count, subnet_count, directory)
                 if result is not None:
                     results.append(result)
                     print(f"# done: {result['name']} at {scenario}", flush=True)

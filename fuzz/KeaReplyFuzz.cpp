@@ -8,8 +8,9 @@
 #include "FuzzCheck.h"
 #include "lease/DhcpArrays.h"
 #include "platform/DhcpApi.h"
-#include "platform/kea/DhcpBlocks.h"
+#include "platform/kea/KeaLeasePages.h"
 #include "platform/kea/KeaReply.h"
+#include "platform/sources/DhcpBlocks.h"
 
 namespace {
 
@@ -34,13 +35,17 @@ void CheckLeases(const std::string& body) {
   KeaReply<std::vector<KeaLease>> reply = DecodeLeasesReply(body);
   FUZZ_CHECK(IsKnownStatus(reply.status));
   FUZZ_CHECK(reply.status == dhcp_status::kSuccess || reply.value.empty());
-  lease::DhcpClientArrayPtr clients(NewClientArray(reply.value, 0xFFFFFF00u));
-  FUZZ_CHECK(clients->NumElements == reply.value.size());
-  for (std::size_t i = 0; i < reply.value.size(); ++i) {
+  std::vector<platform::sources::SourceLease> leases;
+  for (KeaLease& lease : reply.value) {
+    leases.push_back(SourceLeaseOf(std::move(lease)));
+  }
+  lease::DhcpClientArrayPtr clients(platform::sources::NewClientArray(leases, 0xFFFFFF00u));
+  FUZZ_CHECK(clients->NumElements == leases.size());
+  for (std::size_t i = 0; i < leases.size(); ++i) {
     const DHCP_CLIENT_INFO& client = *clients->Clients[i];
-    FUZZ_CHECK(client.ClientIpAddress == reply.value[i].address);
-    FUZZ_CHECK(client.ClientHardwareAddress.DataLength == reply.value[i].hardwareAddress.size());
-    FUZZ_CHECK((client.ClientName == nullptr) == reply.value[i].hostName.empty());
+    FUZZ_CHECK(client.ClientIpAddress == leases[i].address);
+    FUZZ_CHECK(client.ClientHardwareAddress.DataLength == leases[i].hardwareAddress.size());
+    FUZZ_CHECK((client.ClientName == nullptr) == leases[i].hostName.empty());
   }
 }
 

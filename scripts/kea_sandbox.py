@@ -28,15 +28,22 @@ Run as a program it serves sample leases until interrupted:
     python3 scripts/kea_sandbox.py --leases 100000 --subnets 4
     python3 scripts/kea_sandbox.py --release sid --path unix
     LEASEDUMP_USER=admin LEASEDUMP_PASSWORD=... python3 scripts/kea_sandbox.py --tls --auth
+    python3 scripts/kea_sandbox.py --database postgresql --path unix   # or --database mysql
+
+With `lease_database` (PostgresDatabase or MariadbDatabase, started first) kea-dhcp4 keeps its
+leases in that database server instead of the memfile, and the sandbox adds its leases with
+lease4-add once kea-dhcp4 answers.
 """
 
 import argparse
 import base64
+import contextlib
 import ctypes
 import glob
 import ipaddress
 import json
 import os
+import pwd
 import shutil
 import signal
 import socket
@@ -235,7 +242,8 @@ def unix_command(socket_path, request, timeout=30):
     with socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as connection:
         connection.settimeout(timeout)
         connection.connect(socket_path)
-        connection.sendall(json.dumps(request).encode())
+        # UTF-8 as it stands: Kea 2.2 takes a \u00XX escape for the single byte XX.
+        connection.sendall(json.dumps(request, ensure_ascii=False).encode())
         received = bytearray()
         while True:
             chunk = connection.recv(1 << 20)
@@ -249,6 +257,278 @@ def unix_command(socket_path, request, timeout=30):
                         raise
 
 
+DATABASE_NAME = "kea"
+DATABASE_USER = "kea"
+DATABASE_PASSWORD = "Kea-db-s3cret"
+# Kea's MySQL schema keeps a lease's expiry in a TIMESTAMP, which ends in 2038; Kea reclaims
+# expired leases about 10 s after start. Leases added to a SQL database expire in 30 days.
+SQL_LEASE_DAYS = 30
+
+
+class LeaseDatabase:
+    """A throw-away database server for kea-dhcp4's leases: its own data folder in a temporary
+    folder, on 127.0.0.1 and a free port (and a UNIX socket in that folder), with Kea's schema
+    made by kea-admin db-init, a database and a user of its own. Stopped by its PID on leaving
+    the `with` block (and, through the kernel's parent-death signal, when this process dies)."""
+
+    kind = ""  # Kea's name of the database type
+    backend = ""  # kea-admin's
+    system_user = ""  # the user a database server runs as when we are root (both refuse root)
+    stop_signal = signal.SIGTERM
+
+    def __init__(self):
+        self.folder = None
+        self.port = None
+        self._process = None
+
+    def __enter__(self):
+        self.start()
+        return self
+
+    def __exit__(self, *_exc):
+        self.stop()
+
+    def start(self):
+        try:
+            self.folder = tempfile.mkdtemp(prefix=f"leasedump-{self.kind}-")
+            os.chmod(self.folder, 0o700)
+            account = self._account()
+            if account is not None:
+                os.chown(self.folder, account.pw_uid, account.pw_gid)
+            self.port = free_port()
+            self._initialise()
+            with open(self._path("server.log"), "w") as log:
+                self._process = subprocess.Popen(
+                    self._server_command(), stdin=subprocess.DEVNULL, stdout=log,
+                    stderr=subprocess.STDOUT, cwd=self.folder, start_new_session=True,
+                    preexec_fn=self._child_setup())
+            self._wait_until_ready()
+            self._create_database()
+            self._run(["kea-admin", "db-init", self.backend, "-h", "127.0.0.1", "-P",
+                       str(self.port), "-u", DATABASE_USER, "-p", DATABASE_PASSWORD,
+                       "-n", DATABASE_NAME, *self._kea_admin_extra()])
+        except BaseException:
+            self.stop()
+            raise
+
+    def stop(self):
+        if self._process is not None:
+            if self._process.poll() is None:
+                self._process.send_signal(self.stop_signal)
+            try:
+                self._process.wait(timeout=STOP_TIMEOUT_SECONDS * 3)
+            except subprocess.TimeoutExpired:
+                self._process.kill()
+                self._process.wait()
+            self._process = None
+        if self.folder is not None:
+            shutil.rmtree(self.folder, ignore_errors=True)
+            self.folder = None
+
+    def _kea_admin_extra(self):
+        return []
+
+    def kea_config(self):
+        """kea-dhcp4's "lease-database" for this database."""
+        return {"type": self.kind, "name": DATABASE_NAME, "host": "127.0.0.1", "port": self.port,
+                "user": DATABASE_USER, "password": DATABASE_PASSWORD}
+
+    def fill(self, leases, expire):
+        """Writes the leases straight into Kea's lease table (for measurements: one lease4-add a
+        lease takes minutes for 200,000)."""
+        raise NotImplementedError
+
+    def log_tail(self, lines=20):
+        path = self._path("server.log") if self.folder else ""
+        if not os.path.exists(path):
+            return ""
+        with open(path, errors="replace") as log:
+            return "".join(log.readlines()[-lines:])
+
+    def _path(self, name):
+        return os.path.join(self.folder, name)
+
+    def _account(self):
+        return pwd.getpwnam(self.system_user) if os.geteuid() == 0 else None
+
+    def _child_setup(self, as_account=True):
+        account = self._account() if as_account else None
+
+        def setup():
+            _die_with_parent()
+            if account is not None:
+                os.setgroups([])
+                os.setgid(account.pw_gid)
+                os.setuid(account.pw_uid)
+        return setup
+
+    def _run(self, command, as_account=False, input=None, quiet_failure=False):
+        result = subprocess.run(command, input=input, capture_output=True, timeout=120,
+                                preexec_fn=self._child_setup(as_account))
+        if result.returncode != 0:
+            if not quiet_failure:
+                raise RuntimeError(f"{command[0]} failed ({result.returncode}): "
+                                   f"{result.stderr.decode(errors='replace')[-2000:]}")
+            raise subprocess.CalledProcessError(result.returncode, command)
+        return result
+
+    def _wait_until_ready(self):
+        deadline = time.monotonic() + READY_TIMEOUT_SECONDS
+        while time.monotonic() < deadline:
+            if self._process.poll() is not None:
+                raise RuntimeError(f"{self.kind} stopped during start-up:\n{self.log_tail()}")
+            try:
+                self._superuser_sql("SELECT 1", quiet_failure=True)
+                return
+            except subprocess.CalledProcessError:
+                time.sleep(0.1)
+        raise RuntimeError(f"{self.kind} did not answer within {READY_TIMEOUT_SECONDS} s:\n"
+                           f"{self.log_tail()}")
+
+
+def _newest(pattern):
+    found = sorted(glob.glob(pattern), key=lambda path: [int(part) for part in
+                                                          path.split("/") if part.isdigit()])
+    if not found:
+        raise RuntimeError(f"{pattern} not found: install the database server's package")
+    return found[-1]
+
+
+def _sql_expiry(expire):
+    return time.strftime("%Y-%m-%d %H:%M:%S", time.gmtime(expire))
+
+
+def _address_number(text):
+    return int(ipaddress.IPv4Address(text))
+
+
+class PostgresDatabase(LeaseDatabase):
+    """PostgreSQL: initdb, then the postgres server in the foreground (local connections trusted
+    on its socket, which only its own user and root may reach; TCP with a password)."""
+
+    kind = "postgresql"
+    backend = "pgsql"
+    system_user = "postgres"
+    stop_signal = signal.SIGINT  # fast shutdown: does not wait for clients to go
+
+    def _binary(self, name):
+        return _newest(f"/usr/lib/postgresql/*/bin/{name}")
+
+    def _initialise(self):
+        self._run([self._binary("initdb"), "-D", self._path("data"), "-U", "postgres",
+                   "--auth-local=trust", "--auth-host=scram-sha-256", "--no-locale",
+                   "-E", "UTF8"], as_account=True)
+
+    def _server_command(self):
+        return [self._binary("postgres"), "-D", self._path("data"), "-p", str(self.port),
+                "-k", self.folder, "-c", "listen_addresses=127.0.0.1", "-c", "fsync=off",
+                "-c", "synchronous_commit=off", "-c", "full_page_writes=off"]
+
+    def _psql(self, database, *statements, stdin=None, quiet_failure=False):
+        commands = [part for statement in statements for part in ("-c", statement)]
+        return self._run(["psql", "-X", "-q", "-v", "ON_ERROR_STOP=1", "-h", self.folder, "-p",
+                          str(self.port), "-U", "postgres", "-d", database, *commands],
+                         input=stdin, quiet_failure=quiet_failure)
+
+    def _superuser_sql(self, statement, quiet_failure=False):
+        return self._psql("postgres", statement, quiet_failure=quiet_failure)
+
+    def _create_database(self):
+        self._superuser_sql(f"CREATE USER {DATABASE_USER} PASSWORD '{DATABASE_PASSWORD}'")
+        self._superuser_sql(f"CREATE DATABASE {DATABASE_NAME} OWNER {DATABASE_USER}")
+
+    def fill(self, leases, expire):
+        rows = []
+        for lease in leases:
+            hwaddr = "\\\\x" + lease.hwaddr.replace(":", "") if lease.hwaddr else "\\N"
+            client_id = "\\\\x" + lease.client_id.replace(":", "") if lease.client_id else "\\N"
+            hostname = lease.hostname.replace("\\", "\\\\").replace("\t", "\\t") \
+                .replace("\n", "\\n").replace("\r", "\\r")
+            rows.append("\t".join([str(_address_number(lease.address)), hwaddr, client_id,
+                                   str(VALID_LIFETIME), _sql_expiry(expire) + "+00",
+                                   str(lease.subnet_id), "f", "f", hostname, str(lease.state)]))
+        # Kea's triggers update one row of lease counts for each lease inserted, which within one
+        # transaction grows slower with every row (200,000 took minutes): they are off for the
+        # copy, and kea-admin counts the leases again after it.
+        self._psql(DATABASE_NAME, "SET session_replication_role = replica",
+                   "COPY lease4 (address, hwaddr, client_id, valid_lifetime, expire, subnet_id, "
+                   "fqdn_fwd, fqdn_rev, hostname, state) FROM STDIN",
+                   stdin=("\n".join(rows) + "\n").encode())
+        self._run(["kea-admin", "stats-recount", self.backend, "-h", "127.0.0.1", "-P",
+                   str(self.port), "-u", DATABASE_USER, "-p", DATABASE_PASSWORD, "-n",
+                   DATABASE_NAME])
+
+
+class MariadbDatabase(LeaseDatabase):
+    """MariaDB: mariadb-install-db, then mariadbd in the foreground, both without any option
+    file of the system's (utf8mb4 as Debian configures it; no binary log, commits not flushed)."""
+
+    kind = "mysql"
+    backend = "mysql"
+    system_user = "mysql"
+
+    def _initialise(self):
+        command = ["mariadb-install-db", "--no-defaults", f"--datadir={self._path('data')}",
+                   "--auth-root-authentication-method=normal", "--skip-test-db"]
+        if self._account() is not None:
+            command.append(f"--user={self.system_user}")
+        self._run(command)
+
+    def _server_command(self):
+        command = ["/usr/sbin/mariadbd", "--no-defaults", f"--datadir={self._path('data')}",
+                   f"--socket={self._path('mariadb.sock')}", f"--port={self.port}",
+                   "--bind-address=127.0.0.1", f"--pid-file={self._path('mariadb.pid')}",
+                   "--skip-name-resolve", "--skip-log-bin", "--innodb-flush-log-at-trx-commit=0",
+                   "--character-set-server=utf8mb4", "--collation-server=utf8mb4_general_ci"]
+        if self._account() is not None:
+            command.append(f"--user={self.system_user}")
+        return command
+
+    def _kea_admin_extra(self):
+        # Kea 2.2's kea-admin leaves the port out of the one mysql command that makes the schema
+        # (it would reach port 3306); its extra arguments go to every mysql command.
+        return ["-x", f"--port={self.port}"]
+
+    def _child_setup(self, as_account=False):
+        # mariadbd and mariadb-install-db change to their user themselves.
+        return super()._child_setup(as_account=False)
+
+    def _client(self, database=None):
+        return ["mariadb", "--no-defaults", f"--socket={self._path('mariadb.sock')}", "-u", "root",
+                *([database] if database else [])]
+
+    def _superuser_sql(self, statement, quiet_failure=False):
+        return self._run([*self._client(), "-e", statement], quiet_failure=quiet_failure)
+
+    def _create_database(self):
+        self._superuser_sql(f"CREATE DATABASE {DATABASE_NAME}; "
+                            f"CREATE USER '{DATABASE_USER}'@'%' IDENTIFIED BY "
+                            f"'{DATABASE_PASSWORD}'; GRANT ALL ON {DATABASE_NAME}.* TO "
+                            f"'{DATABASE_USER}'@'%'")
+
+    def fill(self, leases, expire):
+        def text(value):
+            return "'" + value.replace("\\", "\\\\").replace("'", "\\'") + "'"
+
+        def binary(value):
+            return "UNHEX('" + value.replace(":", "") + "')" if value else "NULL"
+        statements = []
+        for first in range(0, len(leases), 1000):
+            values = ",".join(
+                f"({_address_number(lease.address)},{binary(lease.hwaddr)},"
+                f"{binary(lease.client_id)},{VALID_LIFETIME},'{_sql_expiry(expire)}',"
+                f"{lease.subnet_id},0,0,{text(lease.hostname)},{lease.state})"
+                for lease in leases[first:first + 1000])
+            statements.append("INSERT INTO lease4 (address, hwaddr, client_id, valid_lifetime, "
+                              "expire, subnet_id, fqdn_fwd, fqdn_rev, hostname, state) VALUES "
+                              + values + ";")
+        self._run([*self._client(DATABASE_NAME)], input=("SET time_zone = '+00:00';\n" +
+                                                       "\n".join(statements)).encode())
+
+
+LEASE_DATABASES = {"postgresql": PostgresDatabase, "mysql": MariadbDatabase}
+
+
 PATHS = ("agent", "direct", "unix")
 
 
@@ -258,7 +538,7 @@ class KeaSandbox:
 
     def __init__(self, subnets, leases=(), load_lease_cmds=True, lease_file_text_override=None,
                  users=None, tls=None, path="agent", release=HOST_RELEASE, socket_path=None,
-                 interfaces=(), namespace=None, port=None):
+                 interfaces=(), namespace=None, port=None, lease_database=None):
         if path not in PATHS:
             raise ValueError(f"path {path!r} is none of {PATHS}")
         if (users or tls) and path == "unix":
@@ -273,6 +553,9 @@ class KeaSandbox:
         self.release = release
         self.interfaces = list(interfaces)
         self.namespace = namespace  # a network namespace for kea-dhcp4 alone
+        # A started LeaseDatabase instead of the memfile; the leases are then added to it with
+        # lease4-add once kea-dhcp4 answers.
+        self.lease_database = lease_database
         self._socket_path = socket_path  # the host's path; the sandbox folder unless given
         self.folder = None
         self._wanted_port = port  # the HTTP port; a free one unless given
@@ -318,6 +601,8 @@ class KeaSandbox:
             if self.path == "agent":
                 self._spawn("kea-ctrl-agent", self._agent_config())
             self._wait_until_ready()
+            if self.lease_database is not None:
+                self.add_leases(self.leases)
         except BaseException:
             self.stop()
             raise
@@ -363,6 +648,21 @@ class KeaSandbox:
             answer = self._http_command(request, timeout)
         return answer if isinstance(answer, list) else [answer]
 
+    def add_leases(self, leases, expire=None):
+        """Adds each lease with lease4-add over the sandbox's path, expiring at `expire` (seconds
+        since 1970; by default SQL_LEASE_DAYS from now)."""
+        if expire is None:
+            expire = int(time.time()) + SQL_LEASE_DAYS * 86400
+        for lease in leases:
+            arguments = {"ip-address": lease.address, "subnet-id": lease.subnet_id,
+                         "hw-address": lease.hwaddr, "hostname": lease.hostname,
+                         "valid-lft": VALID_LIFETIME, "expire": expire, "state": lease.state}
+            if lease.client_id:
+                arguments["client-id"] = lease.client_id
+            answer = self.command("lease4-add", arguments)[0]
+            if answer.get("result") != 0:
+                raise RuntimeError(f"lease4-add of {lease.address}: {answer.get('text')}")
+
     def _http_command(self, request, timeout):
         headers = {"Content-Type": "application/json"}
         if self.users:
@@ -370,8 +670,9 @@ class KeaSandbox:
             token = base64.b64encode(f"{user}:{password}".encode()).decode()
             headers["Authorization"] = f"Basic {token}"
         context = ssl.create_default_context(cafile=self.tls.ca) if self.tls else None
-        message = urllib.request.Request(self.url, data=json.dumps(request).encode(),
-                                         headers=headers)
+        # UTF-8 as it stands: Kea 2.2 takes a \u00XX escape for the single byte XX.
+        body = json.dumps(request, ensure_ascii=False).encode()
+        message = urllib.request.Request(self.url, data=body, headers=headers)
         with urllib.request.urlopen(message, timeout=timeout, context=context) as answer:
             return json.loads(answer.read())
 
@@ -460,8 +761,8 @@ class KeaSandbox:
                 networks.setdefault(s.shared_network, []).append(s)
         config = {
             "interfaces-config": {"interfaces": self.interfaces},
-            "lease-database": {"type": "memfile", "name": self._inner("leases4.csv"),
-                               "lfc-interval": 0},
+            "lease-database": self.lease_database.kea_config() if self.lease_database else
+            {"type": "memfile", "name": self._inner("leases4.csv"), "lfc-interval": 0},
             "valid-lifetime": VALID_LIFETIME,
             "subnet4": [subnet_config(s) for s in plain],
             "shared-networks": [{"name": n, "subnet4": [subnet_config(s) for s in members]}
@@ -599,10 +900,15 @@ def main():
                         help="ask for the user of LEASEDUMP_USER and the password of "
                              "LEASEDUMP_PASSWORD or LEASEDUMP_PASSWORD_FILE (never given on the "
                              "command line)")
+    parser.add_argument("--database", choices=("memfile", *LEASE_DATABASES), default="memfile",
+                        help="keep the leases in a throw-away PostgreSQL or MariaDB server (the "
+                             "host's Kea only)")
     options = parser.parse_args()
     release = kea_release(options.release)
     if release is None:
         parser.error(f"the {options.release} release needs root and scripts/make-kea-chroots")
+    if options.database != "memfile" and release.chrooted:
+        parser.error("a SQL lease database is served by the host's Kea only")
     if options.leases > 0:
         subnets, leases = generated_network(options.leases, max(1, options.subnets))
     else:
@@ -614,10 +920,18 @@ def main():
             parser.error("--auth needs LEASEDUMP_USER and LEASEDUMP_PASSWORD or "
                          "LEASEDUMP_PASSWORD_FILE in the environment")
     try:
-        with tempfile.TemporaryDirectory(prefix="leasedump-ca-") as certificates:
+        with tempfile.TemporaryDirectory(prefix="leasedump-ca-") as certificates, \
+                contextlib.ExitStack() as stack:
             tls = make_test_certificates(certificates) if options.tls else None
-            with KeaSandbox(subnets, leases, users=users, tls=tls, path=options.path,
-                            release=release) as kea:
+            database = None
+            added = leases
+            if options.database != "memfile":
+                database = stack.enter_context(LEASE_DATABASES[options.database]())
+                if options.leases > 0:  # many: straight into the table, not one lease4-add each
+                    database.fill(leases, int(time.time()) + SQL_LEASE_DAYS * 86400)
+                    added = []
+            with KeaSandbox(subnets, added, users=users, tls=tls, path=options.path,
+                            release=release, lease_database=database) as kea:
                 server = kea.url if tls else kea.server_text
                 version = kea.command("version-get")[0].get("text", "")
                 print(f"Kea {version} is serving {len(leases)} leases at {server}; "

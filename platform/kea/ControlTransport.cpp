@@ -18,7 +18,7 @@ std::unique_ptr<KeaTransport> OpenControlTransport(const ControlEndpoint& endpoi
                                                    std::move(local.socket));
     }
   }
-  return std::make_unique<HttpSession>(endpoint.url, settings);
+  return std::make_unique<HttpTransport>(endpoint.url, settings);
 }
 
 }  // namespace platform::kea

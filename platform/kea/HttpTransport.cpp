@@ -1,9 +1,17 @@
 #include "platform/kea/HttpTransport.h"
 
 #include <curl/curl.h>
+#include <linux/tcp.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
+#include <cstddef>
 #include <new>
+#include <string_view>
 #include <utility>
 
 #include "platform/DhcpApi.h"
@@ -13,10 +21,12 @@ namespace platform::kea {
 namespace {
 
 struct Download {
-  Download(long timeoutSeconds, std::size_t maxBytes)
-      : maxBytes(maxBytes),
+  Download(const CurlSockets& sockets, long timeoutSeconds, std::size_t maxBytes)
+      : sockets(sockets),
+        maxBytes(maxBytes),
         watch(std::chrono::seconds(timeoutSeconds), ProgressWatch::Clock::now()) {}
 
+  const CurlSockets& sockets;
   std::size_t maxBytes;
   std::string body;
   bool outOfMemory = false;
@@ -41,9 +51,8 @@ std::size_t ReceiveBytes(char* data, std::size_t size, std::size_t count, void* 
   return bytes;
 }
 
-// Header bytes are progress too: a server may trickle its status line and headers. Their total
-// (interim 1xx answers included) has its own bound, so that a flood of headers is refused as a
-// reply not as described, like an oversized body.
+// The total of the status lines and headers (interim 1xx answers included) has its own bound, so
+// that a flood of headers is refused as a reply not as described, like an oversized body.
 std::size_t ReceiveHeader(char* /*data*/, std::size_t size, std::size_t count, void* context) {
   auto* download = static_cast<Download*>(context);
   std::size_t bytes = size * count;
@@ -51,14 +60,54 @@ std::size_t ReceiveHeader(char* /*data*/, std::size_t size, std::size_t count, v
   return download->headerBytes <= kMaxHeaderBytes ? bytes : 0;
 }
 
+// The bytes that have arrived on the sockets, as the kernel counts them (0 for one it cannot ask).
+std::uint64_t BytesArrived(const CurlSockets& sockets) {
+  std::uint64_t arrived = 0;
+  for (int socket : sockets.open) {
+    tcp_info info{};
+    socklen_t length = sizeof info;
+    constexpr std::size_t kNeeded =
+        offsetof(tcp_info, tcpi_bytes_received) + sizeof info.tcpi_bytes_received;
+    if (::getsockopt(socket, IPPROTO_TCP, TCP_INFO, &info, &length) == 0 && length >= kNeeded) {
+      arrived += info.tcpi_bytes_received;
+    }
+  }
+  return arrived;
+}
+
 // curl calls this at least once a second while a transfer waits; a non-zero return aborts it.
+// Every byte received is progress. curl passes a header on only once its line is whole, so a
+// status line or header trickled a byte at a time shows only in the kernel's count of the
+// connection's bytes. curl's own counts are added, as they do not start again when a request
+// moves on to a new connection.
 int WatchProgress(void* context, curl_off_t /*downloadTotal*/, curl_off_t downloaded,
                   curl_off_t /*uploadTotal*/, curl_off_t uploaded) {
   auto* download = static_cast<Download*>(context);
-  download->silent = download->watch.Expired(
-      ProgressWatch::Clock::now(), download->headerBytes + static_cast<std::uint64_t>(downloaded),
-      static_cast<std::uint64_t>(uploaded));
+  std::uint64_t received = BytesArrived(download->sockets) + download->headerBytes +
+                           static_cast<std::uint64_t>(downloaded);
+  download->silent = download->watch.Expired(ProgressWatch::Clock::now(), received,
+                                             static_cast<std::uint64_t>(uploaded));
   return download->silent ? 1 : 0;
+}
+
+// curl tells of each socket it makes, and closes each through CloseSocket.
+int NoteSocket(void* context, curl_socket_t socket, curlsocktype purpose) {
+  auto* sockets = static_cast<CurlSockets*>(context);
+  if (purpose == CURLSOCKTYPE_IPCXN) {
+    try {
+      sockets->open.push_back(socket);
+    } catch (const std::bad_alloc&) {
+      sockets->outOfMemory = true;
+      return CURL_SOCKOPT_ERROR;
+    }
+  }
+  return CURL_SOCKOPT_OK;
+}
+
+int CloseSocket(void* context, curl_socket_t socket) {
+  auto* sockets = static_cast<CurlSockets*>(context);
+  std::erase(sockets->open, socket);
+  return ::close(socket);
 }
 
 CURL* NewCurlHandle() {
@@ -82,15 +131,36 @@ curl_slist* NewHeaderList() {
 }
 
 // Certificates are always verified, host name included, never silently skipped. A private CA
-// replaces the system's trust store: the store's directory would otherwise still be trusted.
+// replaces the system's trust store: the store's directory would otherwise still be trusted. Its
+// certificates go to curl as the bytes that the settings have read (curl copies them), never as
+// a path for the TLS library to open.
 void ApplyTlsSettings(CURL* curl, const KeaSettings& settings) {
   curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
   curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
   curl_easy_setopt(curl, CURLOPT_SSLVERSION, static_cast<long>(CURL_SSLVERSION_TLSv1_2));
   if (!settings.caFile.empty()) {
-    curl_easy_setopt(curl, CURLOPT_CAINFO, settings.caFile.c_str());
+    curl_blob certificates{const_cast<char*>(settings.caCertificates.data()),
+                           settings.caCertificates.size(), CURL_BLOB_COPY};
+    if (curl_easy_setopt(curl, CURLOPT_CAINFO_BLOB, &certificates) == CURLE_OUT_OF_MEMORY) {
+      throw std::bad_alloc();
+    }
     curl_easy_setopt(curl, CURLOPT_CAPATH, nullptr);
   }
+}
+
+bool IsHttpsUrl(std::string_view url) {
+  constexpr std::string_view kScheme = "https://";
+  return url.size() >= kScheme.size() &&
+         std::equal(kScheme.begin(), kScheme.end(), url.begin(), [](char scheme, char given) {
+           return scheme == std::tolower(static_cast<unsigned char>(given));
+         });
+}
+
+void WatchSockets(CURL* curl, CurlSockets& sockets) {
+  curl_easy_setopt(curl, CURLOPT_SOCKOPTFUNCTION, NoteSocket);
+  curl_easy_setopt(curl, CURLOPT_SOCKOPTDATA, &sockets);
+  curl_easy_setopt(curl, CURLOPT_CLOSESOCKETFUNCTION, CloseSocket);
+  curl_easy_setopt(curl, CURLOPT_CLOSESOCKETDATA, &sockets);
 }
 
 void ApplySettings(CURL* curl, curl_slist* headers, const KeaSettings& settings) {
@@ -149,32 +219,37 @@ std::uint32_t StatusOfTransferFailure(CURLcode code) {
 
 }  // namespace
 
-void HttpSession::CurlRelease::operator()(void* curl) const {
+void HttpTransport::CurlRelease::operator()(void* curl) const {
   curl_easy_cleanup(static_cast<CURL*>(curl));
 }
 
-void HttpSession::HeaderListRelease::operator()(void* list) const {
+void HttpTransport::HeaderListRelease::operator()(void* list) const {
   curl_slist_free_all(static_cast<curl_slist*>(list));
 }
 
-HttpSession::HttpSession(std::string url, const KeaSettings& settings)
+HttpTransport::HttpTransport(std::string url, const KeaSettings& settings)
     : curl_(NewCurlHandle()),
       headers_(NewHeaderList()),
       url_(std::move(url)),
       timeoutSeconds_(settings.timeoutSeconds),
-      passwordUnreadable_(settings.passwordUnreadable) {
+      passwordUnreadable_(settings.passwordUnreadable),
+      caUnreadable_(settings.caUnreadable && IsHttpsUrl(url_)) {
   ApplySettings(static_cast<CURL*>(curl_.get()), static_cast<curl_slist*>(headers_.get()),
                 settings);
+  WatchSockets(static_cast<CURL*>(curl_.get()), sockets_);
 }
 
-HttpSession::~HttpSession() = default;
+HttpTransport::~HttpTransport() = default;
 
-TransportReply HttpSession::Exchange(const std::string& body, std::size_t maxReplyBytes) {
+TransportReply HttpTransport::Exchange(const std::string& body, std::size_t maxReplyBytes) {
   if (passwordUnreadable_) {
     return TransportReply{dhcp_status::kAccessDenied, {}};
   }
+  if (caUnreadable_) {
+    return TransportReply{dhcp_status::kRpcServerUnavailable, {}};
+  }
   CURL* curl = static_cast<CURL*>(curl_.get());
-  Download download(timeoutSeconds_, maxReplyBytes);
+  Download download(sockets_, timeoutSeconds_, maxReplyBytes);
   // A Content-Length past the bound is refused before any of the body is read.
   curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(maxReplyBytes));
   curl_easy_setopt(curl, CURLOPT_URL, url_.c_str());
@@ -187,7 +262,7 @@ TransportReply HttpSession::Exchange(const std::string& body, std::size_t maxRep
   curl_easy_setopt(curl, CURLOPT_WRITEDATA, nullptr);
   curl_easy_setopt(curl, CURLOPT_HEADERDATA, nullptr);
   curl_easy_setopt(curl, CURLOPT_XFERINFODATA, nullptr);
-  if (download.outOfMemory) {
+  if (download.outOfMemory || sockets_.outOfMemory) {
     throw std::bad_alloc();
   }
   TransportReply reply;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/kea/KeaSettings.h"
 #include "platform/kea/KeaTransport.h"
@@ -13,6 +14,13 @@ namespace platform::kea {
 // The largest total of a reply's status lines and headers: Kea sends a few hundred bytes.
 inline constexpr std::size_t kMaxHeaderBytes = std::size_t{64} << 10;
 
+// The sockets that curl holds open for a transport's connection: one, or a few while it tries the
+// addresses of a name. Every byte that arrives on them is progress of the request under way.
+struct CurlSockets {
+  std::vector<int> open;
+  bool outOfMemory = false;
+};
+
 // One keep-alive HTTP connection to the control endpoint at `url`, for the POSTs of JSON commands,
 // one request after another (Kea's agent answers only the first of pipelined requests). Transport
 // failures come back as DHCP API statuses: no name, no connection, refused ->
@@ -20,18 +28,21 @@ inline constexpr std::size_t kMaxHeaderBytes = std::size_t{64} << 10;
 // the settings' timeout -> kTimeout; a certificate that does not verify -> kRpcServerUnavailable;
 // HTTP 401/403, or a password file that could not be read (nothing is then sent) -> kAccessDenied;
 // another HTTP error, a truncated body, an oversized body or head ->
-// kInvalidData. Memory running out is thrown as std::bad_alloc.
-class HttpSession : public KeaTransport {
+// kInvalidData; a CA file that could not be read makes every https request kRpcServerUnavailable
+// before anything is sent. Memory running out is thrown as std::bad_alloc.
+class HttpTransport : public KeaTransport {
  public:
-  HttpSession(std::string url, const KeaSettings& settings);
-  ~HttpSession() override;
-  HttpSession(const HttpSession&) = delete;
-  HttpSession& operator=(const HttpSession&) = delete;
+  HttpTransport(std::string url, const KeaSettings& settings);
+  ~HttpTransport() override;
+  HttpTransport(const HttpTransport&) = delete;
+  HttpTransport& operator=(const HttpTransport&) = delete;
 
   TransportReply Exchange(const std::string& request, std::size_t maxReplyBytes) override;
   bool NamesService() const override { return true; }
 
  private:
+  // First, so that it outlives curl's cleanup, which closes the sockets through it.
+  CurlSockets sockets_;
   struct CurlRelease {
     void operator()(void* curl) const;
   };
@@ -43,6 +54,7 @@ class HttpSession : public KeaTransport {
   std::string url_;
   long timeoutSeconds_;
   bool passwordUnreadable_;
+  bool caUnreadable_;
 };
 
 }  // namespace platform::kea

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "platform/sources/Ipv4Text.h"
+
 namespace platform::kea {
 
 KeaClient::KeaClient(std::unique_ptr<KeaTransport> transport) : transport_(std::move(transport)) {}
@@ -42,7 +44,7 @@ KeaReply<std::vector<KeaLease>> KeaClient::GetLeasePage(std::optional<std::uint3
                                                         std::uint32_t limit) {
   std::string arguments = R"({"from": )";
   if (after) {
-    arguments.append(1, '"').append(FormatIpv4Address(*after)).append(1, '"');
+    arguments.append(1, '"').append(sources::FormatIpv4Address(*after)).append(1, '"');
   } else {
     arguments.append(R"("start")");
   }

@@ -15,6 +15,10 @@ namespace {
 using simdjson::dom::array;
 using simdjson::dom::element;
 using simdjson::dom::object;
+using sources::Ipv4Prefix;
+using sources::ParseHardwareAddress;
+using sources::ParseIpv4Address;
+using sources::ParseIpv4Prefix;
 
 constexpr std::int64_t kResultSuccess = 0;
 constexpr std::int64_t kResultError = 1;

@@ -5,15 +5,17 @@
 #include <vector>
 
 #include "platform/DhcpApi.h"
-#include "platform/kea/Ipv4Text.h"
+#include "platform/sources/Ipv4Text.h"
 
 namespace platform::kea {
 
-// The decoding of the control agent's replies: the body of an HTTP answer in, the values the
-// DHCP API needs and a DHCP API status out. The agent answers with a list holding one answer
-// {"result": n, "text": ..., "arguments": ...}; a bare answer object (newer Kea serves the API
-// from kea-dhcp4 itself) is taken as well. Whatever the body holds, these never crash: a body
-// that is not the answer described gives dhcp_status::kInvalidData.
+// The decoding of Kea's answers to control commands, whichever transport brought them (the body
+// of an HTTP answer, or what kea-dhcp4 wrote on its UNIX socket before closing it): the JSON text
+// in, the values the Kea source needs and a DHCP API status out. The control agent answers with a
+// list holding one answer {"result": n, "text": ..., "arguments": ...}; kea-dhcp4 itself (its
+// UNIX socket, and its own HTTP socket in newer Kea) with the bare answer object, which is taken
+// as well. Whatever the text holds, these never crash: a text that is not the answer described
+// gives dhcp_status::kInvalidData.
 
 struct KeaVersion {
   std::uint32_t major = 0;
@@ -22,7 +24,7 @@ struct KeaVersion {
 
 struct KeaSubnet {
   std::uint32_t id = 0;
-  Ipv4Prefix prefix;
+  sources::Ipv4Prefix prefix;
 };
 
 struct KeaLease {

@@ -106,6 +106,14 @@ std::optional<std::string> PasswordFromFile(const char* path) {
   return content;
 }
 
+std::optional<std::string> CaCertificatesFromFile(const char* path) {
+  std::optional<std::string> content = ReadBoundedFile(path, kMaxCaFileBytes);
+  if (!content || content->size() > kMaxCaFileBytes) {
+    return std::nullopt;
+  }
+  return content;
+}
+
 KeaSettings ReadKeaSettings() {
   KeaSettings settings;
   const char* timeout = std::getenv("LEASEDUMP_TIMEOUT");
@@ -113,6 +121,11 @@ KeaSettings ReadKeaSettings() {
   SayOnce(UnusableTimeoutNotice(timeout));
   settings.user = EnvironmentText("LEASEDUMP_USER");
   settings.caFile = EnvironmentText("LEASEDUMP_CA_FILE");
+  if (!settings.caFile.empty()) {
+    std::optional<std::string> certificates = CaCertificatesFromFile(settings.caFile.c_str());
+    settings.caCertificates = certificates.value_or("");
+    settings.caUnreadable = !certificates;
+  }
   if (const char* password = std::getenv("LEASEDUMP_PASSWORD")) {
     settings.password = password;
   } else if (const char* file = std::getenv("LEASEDUMP_PASSWORD_FILE")) {

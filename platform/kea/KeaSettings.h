@@ -12,6 +12,10 @@ inline constexpr long kDefaultTimeoutSeconds = 60;
 // A password file is a line; anything larger is not one.
 inline constexpr std::size_t kMaxPasswordFileBytes = std::size_t{64} << 10;
 
+// A private CA file holds a certificate or a short chain of a few kilobytes; the largest bundle of
+// every public CA (Debian's ca-certificates.crt) is about 220 KB.
+inline constexpr std::size_t kMaxCaFileBytes = std::size_t{1} << 20;
+
 // What the client takes from the environment, and the only variables it reads.
 struct KeaSettings {
   long timeoutSeconds = kDefaultTimeoutSeconds;  // LEASEDUMP_TIMEOUT
@@ -19,6 +23,8 @@ struct KeaSettings {
   std::string password;  // LEASEDUMP_PASSWORD, else the content of LEASEDUMP_PASSWORD_FILE
   bool passwordUnreadable = false;  // LEASEDUMP_PASSWORD_FILE names a file that cannot be read
   std::string caFile;               // LEASEDUMP_CA_FILE; empty: the system's CAs
+  std::string caCertificates;       // the content of caFile, when it could be read
+  bool caUnreadable = false;        // caFile names a file that cannot be read
 };
 
 // The settings of the environment. A LEASEDUMP_TIMEOUT that cannot be used is said on standard
@@ -31,6 +37,11 @@ long TimeoutSecondsFrom(const char* text);
 
 // The line that says a LEASEDUMP_TIMEOUT of `text` is not used; empty when it is (or is absent).
 std::string UnusableTimeoutNotice(const char* text);
+
+// The content of the CA file at `path`. Nothing when it is not a regular file that can be read, or
+// holds more than kMaxCaFileBytes: opened without waiting and read here, so that what names a
+// pipe or a device can never hold the run (the TLS library would block opening it).
+std::optional<std::string> CaCertificatesFromFile(const char* path);
 
 // The password that the file at `path` holds: its content without one trailing LF or CR LF.
 // Nothing when it is not a regular file that can be read, or holds more than

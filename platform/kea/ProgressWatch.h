@@ -8,7 +8,7 @@ namespace platform::kea {
 // The no-progress limit of one request: it expires once no byte has moved in either direction
 // for the whole limit. A server that trickles its reply, however slowly, is never cut while each
 // byte follows the last within the limit; one that falls silent is cut after the limit. The
-// counts are totals since the request began (headers and body received, body sent).
+// counts are totals that grow with every byte received and sent; only their change matters.
 class ProgressWatch {
  public:
   using Clock = std::chrono::steady_clock;

@@ -7,6 +7,7 @@ import os
 import subprocess
 import sys
 import tempfile
+import time
 import unittest
 
 sys.path.insert(0, os.path.join(os.environ["LEASEDUMP_SOURCE_DIR"], "scripts"))
@@ -14,11 +15,11 @@ from kea_sandbox import (FAR_FUTURE_EXPIRY, KeaSandbox, Lease, Subnet, free_port
                          kea_release, make_test_certificates)
 from program_runs import (console_lines, error_line, probe_api, run_leasedump,  # noqa: E402
                           save_with_leasedump)
-from scripted_server import ScriptedServer, http  # noqa: E402
+from scripted_server import ScriptedServer, answer, http, page_of  # noqa: E402
 
 sys.path.insert(0, os.path.join(os.environ["LEASEDUMP_SOURCE_DIR"], "tests", "support"))
 from result_files import records_of_xml, rows_of_text  # noqa: E402
-from served_leases import assert_saved_as_served  # noqa: E402
+from served_leases import assert_saved_as_served, placed_by_address  # noqa: E402
 
 # Two plain subnets, two in a shared network, one without leases. config-get lists the plain
 # ones first, so that is the order of enumeration.
@@ -261,19 +262,31 @@ class SecuredAgent(unittest.TestCase):
     def test_certificate_that_does_not_verify_is_an_unavailable_server(self):
         other_ca = tempfile.TemporaryDirectory()
         self.addCleanup(other_ca.cleanup)
+        # A CA file the TLS library would block opening, or that is no CA file at all.
+        fifo = os.path.join(other_ca.name, "ca-fifo.pem")
+        os.mkfifo(fifo)
+        oversized = os.path.join(other_ca.name, "oversized.pem")
+        with open(self.tls.ca, "rb") as ca, open(oversized, "wb") as copy:
+            copy.write(ca.read() + b"\n" * (1 << 20))
         cases = {
             "the system's trust store": (self.https, {}),
             "another CA": (self.https, {"LEASEDUMP_CA_FILE": make_test_certificates(
                 other_ca.name).ca}),
             "a CA file that does not exist": (self.https, {"LEASEDUMP_CA_FILE": "/nonexistent"}),
+            "a CA file that is a named pipe": (self.https, {"LEASEDUMP_CA_FILE": fifo}),
+            "a CA file that is a device": (self.https, {"LEASEDUMP_CA_FILE": "/dev/zero"}),
+            "a CA file that is a folder": (self.https, {"LEASEDUMP_CA_FILE": other_ca.name}),
+            "a CA file over 1 MiB": (self.https, {"LEASEDUMP_CA_FILE": oversized}),
             "a name the certificate does not hold": (f"https://localhost:{self.kea.port}/",
                                                      {"LEASEDUMP_CA_FILE": self.tls.ca}),
         }
         for name, (server_text, environment) in cases.items():
             with self.subTest(name):
+                started = time.monotonic()
                 output, files = self.save(server_text, LEASEDUMP_USER="admin",
                                           LEASEDUMP_PASSWORD=PASSWORD, **environment)
                 self.assert_refused(output, files, "The RPC server is unavailable")
+                self.assertLess(time.monotonic() - started, 10)
 
     def test_credentials_in_the_server_text_are_refused(self):
         output, files = save_with_leasedump(
@@ -376,6 +389,91 @@ class LargeSubnets(unittest.TestCase):
         self.assertNotIn("Error:", output)
         self.assertEqual([row[1] for row in rows_of_text(files["DHCP.xml"])[1:]],
                          [lease.address for lease in leases])
+
+
+# Subnets as administrators write and renumber them: one written with host bits, one inside
+# another (in a shared network, so listed last), and leases that kept another subnet's id or an
+# id no subnet has, or lie in no subnet. Kea keeps and serves every one of them ("lease-checks":
+# "warn"). (lease, the network address it is saved under, or None for none)
+PLACED_SUBNETS = [
+    Subnet(1, "10.1.0.0/24"),
+    Subnet(2, "10.2.0.100/23"),
+    Subnet(4, "10.4.0.0/16"),
+    Subnet(3, "10.1.0.128/25", shared_network="inner"),
+]
+PLACED_FIXTURES = [
+    (Lease("10.1.0.10", 2, "00:16:3e:00:0a:01", "renumbered.example."), "10.1.0.0"),
+    (Lease("10.1.0.200", 1, "00:16:3e:00:0a:02", "inner.example."), "10.1.0.128"),
+    (Lease("10.2.0.5", 2, "00:16:3e:00:0a:03", "below-the-host-bits."), "10.2.0.0"),
+    (Lease("10.2.1.250", 2, "00:16:3e:00:0a:04", "above-the-host-bits."), "10.2.0.0"),
+    (Lease("10.4.0.9", 77, "00:16:3e:00:0a:05", "unknown-id."), "10.4.0.0"),
+    (Lease("10.9.0.1", 1, "00:16:3e:00:0a:06", "in-no-subnet."), None),
+]
+PLACED_POSITIONS = ["10.1.0.0", "10.2.0.0", "10.4.0.0", "10.1.0.128"]
+
+
+def placed_records():
+    """What leasedump saves of PLACED_FIXTURES, written out by hand."""
+    return [(lease.hostname[:-1], lease.address, mac_text(lease.hwaddr))
+            for position in PLACED_POSITIONS for lease, at in PLACED_FIXTURES if at == position]
+
+
+def kea_lease(lease):
+    return {"ip-address": lease.address, "subnet-id": lease.subnet_id, "hw-address": lease.hwaddr,
+            "hostname": lease.hostname, "cltt": 1000, "valid-lft": 3600}
+
+
+def placed_config():
+    plain = [{"id": s.id, "subnet": s.prefix} for s in PLACED_SUBNETS if not s.shared_network]
+    inner = [{"id": s.id, "subnet": s.prefix} for s in PLACED_SUBNETS if s.shared_network]
+    return {"Dhcp4": {"subnet4": plain, "shared-networks": [{"name": "inner", "subnet4": inner}]}}
+
+
+class LeasesFoundByAddress(unittest.TestCase):
+    """Each lease is saved under the configured subnet that holds its address (the longest
+    prefix), whatever its subnet-id; a subnet is its prefix, host bits or not; a lease in no
+    subnet is not saved."""
+
+    def assert_saved_by_address(self, server_text):
+        output, files = save_with_leasedump(server_text)
+        lines = console_lines(output)
+        self.assertNotIn("Error:", output)
+        self.assertEqual(records_of_xml(files["DHCP.xml"]), placed_records())
+        self.assertEqual([line for line in lines if line.startswith("Reading position: ")],
+                         ["Reading position: " + position for position in PLACED_POSITIONS])
+        self.assertIn(f"Queried {len(placed_records())} entries from server {server_text}.",
+                      lines)
+        return files
+
+    def test_scripted_server(self):
+        leases = sorted((kea_lease(lease) for lease, _ in PLACED_FIXTURES),
+                        key=lambda lease: address_key(Lease(lease["ip-address"], 0)))
+
+        def respond(request):
+            if request.command == "version-get":
+                return answer(0, "2.2.0")
+            if request.command == "config-get":
+                return answer(0, arguments=placed_config())
+            return page_of(request, leases)
+        with ScriptedServer(respond) as server:
+            self.assert_saved_by_address(server.server_text)
+        # The walk of 10.1.0.0 steps over 10.1.0.128/25, and 10.2.0.100/23 starts at 10.2.0.0.
+        froms = [request.json["arguments"]["from"] for request in server.requests
+                 if request.command == "lease4-get-page"]
+        self.assertEqual(froms, ["10.0.255.255", "10.1.255.255", "10.3.255.255", "10.1.0.127"])
+
+    def test_real_kea_of_each_release(self):
+        for release_name in ("host", "sid"):
+            release = kea_release(release_name)
+            if release is None:
+                continue
+            with self.subTest(release=release_name), \
+                    KeaSandbox(PLACED_SUBNETS, [lease for lease, _ in PLACED_FIXTURES],
+                               path="unix", release=release) as kea:
+                files = self.assert_saved_by_address(kea.server_text)
+                _, text = save_with_leasedump(kea.server_text, ["/text"])
+                served = assert_saved_as_served(self, kea, files["DHCP.xml"], text["DHCP.xml"])
+                self.assertEqual(served, placed_records())
 
 
 if __name__ == "__main__":

@@ -282,6 +282,24 @@ class NoProgressLimit(unittest.TestCase):
                 self.assertNotIn("Error:", output)
                 self.assertIn(f"Queried 2 entries from server {server.server_text}.", output)
 
+    def test_status_line_and_headers_trickled_a_byte_at_a_time_are_not_cut(self):
+        body = b'[{"result": 0, "text": "2.2.0"}]'
+        head = b"HTTP/1.1 200 OK\r\nContent-Length: %d\r\n\r\n" % len(body)
+
+        def trickled_head(connection):
+            # The status line alone takes 8 s, four times the limit, with a byte every 0.5 s.
+            for offset in range(len(head)):
+                connection.sendall(head[offset:offset + 1])
+                time.sleep(0.5 if offset < 17 else 0)
+            connection.sendall(body)
+            connection.close()
+        started = time.monotonic()
+        with ScriptedServer(version_first(trickled_head)) as server:
+            output = run_leasedump(server.server_text, {"LEASEDUMP_TIMEOUT": "2"})
+        self.assertGreater(time.monotonic() - started, 8)
+        self.assertNotIn("Error:", output)
+        self.assertIn(f"Queried 2 entries from server {server.server_text}.", output)
+
     def test_silence_after_the_first_bytes_is_cut_after_the_limit(self):
         falls_silent = Stream([b'[{"res', b'ult"'], pause=1, length=40, then_silent=30)
         for transport in TRANSPORTS:

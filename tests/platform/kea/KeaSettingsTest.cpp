@@ -1,6 +1,7 @@
 #include "platform/kea/KeaSettings.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -92,6 +93,28 @@ TEST_F(PasswordFile, FileThatCannotBeReadGivesNoPassword) {
   for (const char* path : {"/nonexistent/leasedump/password", "", "/", "/dev/null"}) {
     EXPECT_EQ(PasswordFromFile(path), std::nullopt) << path;
   }
+}
+
+// A file of the test's own, for the CA file as for the password file.
+using CaFile = PasswordFile;
+
+TEST_F(CaFile, IsReadWholeOnlyWhenItIsARegularFileWithinItsBound) {
+  const std::string pem = "-----BEGIN CERTIFICATE-----\nMIIB\n-----END CERTIFICATE-----\n";
+  EXPECT_EQ(CaCertificatesFromFile(Holding(pem)), pem);
+  EXPECT_EQ(CaCertificatesFromFile(Holding(std::string(kMaxCaFileBytes, 'c'))),
+            std::string(kMaxCaFileBytes, 'c'));
+  EXPECT_EQ(CaCertificatesFromFile(Holding(std::string(kMaxCaFileBytes + 1, 'c'))), std::nullopt);
+  std::filesystem::remove(path_);
+  // A named pipe with no writer: opening it to read would wait for one for ever.
+  ASSERT_EQ(::mkfifo(path_.c_str(), 0600), 0);
+  EXPECT_EQ(CaCertificatesFromFile(path_.c_str()), std::nullopt);
+  for (const char* path : {"/nonexistent/leasedump/ca.pem", "", "/", "/dev/zero"}) {
+    EXPECT_EQ(CaCertificatesFromFile(path), std::nullopt) << path;
+  }
+  ::setenv("LEASEDUMP_CA_FILE", path_.c_str(), 1);
+  EXPECT_TRUE(ReadKeaSettings().caUnreadable);
+  ::unsetenv("LEASEDUMP_CA_FILE");
+  EXPECT_FALSE(ReadKeaSettings().caUnreadable);
 }
 
 TEST_F(PasswordFile, EnvironmentPasswordComesFirstThenTheFile) {

@@ -1,4 +1,4 @@
-#include "platform/kea/DhcpBlocks.h"
+#include "platform/sources/DhcpBlocks.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -9,9 +9,10 @@
 #include <vector>
 
 #include "platform/TextEncoding.h"
-#include "platform/kea/LeaseExpiry.h"
+#include "platform/sources/LeaseExpiry.h"
+#include "platform/sources/Utf8Text.h"
 
-namespace platform::kea {
+namespace platform::sources {
 namespace {
 
 struct BlockRelease {
@@ -51,18 +52,18 @@ struct ClientBlocks {
 };
 
 Block<char16_t> NewWideString(const std::string& utf8) {
-  std::u16string wide = WideFromNarrow(utf8);
+  std::u16string wide = WideFromNarrow(IsValidUtf8(utf8) ? utf8 : ValidUtf8(utf8));
   Block<char16_t> text = NewBlock<char16_t>(wide.size() + 1);
   std::memcpy(text.get(), wide.data(), wide.size() * sizeof(char16_t));
   return text;
 }
 
-ClientBlocks NewClient(const KeaLease& lease, DHCP_IP_MASK mask) {
+ClientBlocks NewClient(const SourceLease& lease, DHCP_IP_MASK mask) {
   ClientBlocks client{NewBlock<DHCP_CLIENT_INFO>(), nullptr, nullptr};
   DHCP_CLIENT_INFO& info = *client.info;
   info.ClientIpAddress = lease.address;
   info.SubnetMask = mask;
-  info.ClientLeaseExpires = LeaseExpiry(lease.lastTransactionTime, lease.validLifetime);
+  info.ClientLeaseExpires = LeaseExpiry(lease.expires);
   if (!lease.hardwareAddress.empty()) {
     client.hardwareAddress = NewBlock<std::uint8_t>(lease.hardwareAddress.size());
     std::memcpy(client.hardwareAddress.get(), lease.hardwareAddress.data(),
@@ -94,11 +95,11 @@ DHCP_IP_ARRAY* NewIpArray(std::span<const DHCP_IP_ADDRESS> addresses) {
   return array.release();
 }
 
-DHCP_CLIENT_INFO_ARRAY* NewClientArray(std::span<const KeaLease> leases, DHCP_IP_MASK mask) {
+DHCP_CLIENT_INFO_ARRAY* NewClientArray(std::span<const SourceLease> leases, DHCP_IP_MASK mask) {
   return NewClientArray(leases, std::vector<DHCP_IP_MASK>(leases.size(), mask));
 }
 
-DHCP_CLIENT_INFO_ARRAY* NewClientArray(std::span<const KeaLease> leases,
+DHCP_CLIENT_INFO_ARRAY* NewClientArray(std::span<const SourceLease> leases,
                                        std::span<const DHCP_IP_MASK> masks) {
   Block<DHCP_CLIENT_INFO_ARRAY> array = NewBlock<DHCP_CLIENT_INFO_ARRAY>();
   if (leases.empty()) {
@@ -119,4 +120,4 @@ DHCP_CLIENT_INFO_ARRAY* NewClientArray(std::span<const KeaLease> leases,
   return array.release();
 }
 
-}  // namespace platform::kea
+}  // namespace platform::sources

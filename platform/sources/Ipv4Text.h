@@ -6,9 +6,10 @@
 #include <string_view>
 #include <vector>
 
-namespace platform::kea {
+namespace platform::sources {
 
-// The texts in which Kea writes addresses, read strictly: anything else is not an address.
+// The texts in which the servers write addresses (Kea's JSON, the lease and configuration files
+// of dhcpd and dnsmasq), read strictly: anything else is not an address.
 
 // "a.b.c.d" with four decimal numbers of at most three digits, each up to 255; the value is in
 // host order, the first number most significant.
@@ -28,6 +29,9 @@ std::optional<Ipv4Prefix> ParseIpv4Prefix(std::string_view text);
 // The netmask of a prefix length from 0 to 32, in host order.
 std::uint32_t MaskOfPrefixLength(std::uint8_t length);
 
+// The prefix without host bits: "10.0.0.100/24" is 10.0.0.0/24.
+Ipv4Prefix NetworkOf(Ipv4Prefix prefix);
+
 // The last address of a prefix (its broadcast address; the prefix's own for a /32).
 std::uint32_t LastAddressOf(Ipv4Prefix prefix);
 
@@ -35,4 +39,4 @@ std::uint32_t LastAddressOf(Ipv4Prefix prefix);
 // text is the empty address.
 std::optional<std::vector<std::uint8_t>> ParseHardwareAddress(std::string_view text);
 
-}  // namespace platform::kea
+}  // namespace platform::sources

@@ -1,8 +1,8 @@
-#include "platform/kea/Ipv4Text.h"
+#include "platform/sources/Ipv4Text.h"
 
 #include <gtest/gtest.h>
 
-namespace platform::kea {
+namespace platform::sources {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -29,6 +29,10 @@ TEST(Ipv4Text, PrefixAndItsMask) {
   EXPECT_EQ(MaskOfPrefixLength(0), 0u);
   EXPECT_EQ(MaskOfPrefixLength(32), 0xFFFFFFFFu);
   EXPECT_EQ(MaskOfPrefixLength(1), 0x80000000u);
+  Ipv4Prefix network = NetworkOf(*ParseIpv4Prefix("10.1.3.100/23"));
+  EXPECT_EQ(network.address, 0x0A010200u);
+  EXPECT_EQ(network.length, 23);
+  EXPECT_EQ(NetworkOf(*ParseIpv4Prefix("255.255.255.255/0")).address, 0u);
   for (const char* text : {"10.1.2.0", "10.1.2.0/", "10.1.2.0/33", "10.1.2.0/024", "/24",
                            "10.1.2.0/24/1", "10.1.2/24"}) {
     EXPECT_EQ(ParseIpv4Prefix(text), std::nullopt) << text;
@@ -46,4 +50,4 @@ TEST(Ipv4Text, HardwareAddressBytes) {
 }
 
 }  // namespace
-}  // namespace platform::kea
+}  // namespace platform::sources

@@ -1,6 +1,6 @@
-#include "platform/kea/Ipv4Text.h"
+#include "platform/sources/Ipv4Text.h"
 
-namespace platform::kea {
+namespace platform::sources {
 namespace {
 
 bool IsDigit(char c) {
@@ -95,6 +95,10 @@ std::uint32_t MaskOfPrefixLength(std::uint8_t length) {
   return ~((std::uint32_t{1} << (32 - length)) - 1);
 }
 
+Ipv4Prefix NetworkOf(Ipv4Prefix prefix) {
+  return Ipv4Prefix{prefix.address & MaskOfPrefixLength(prefix.length), prefix.length};
+}
+
 std::uint32_t LastAddressOf(Ipv4Prefix prefix) {
   return prefix.address | ~MaskOfPrefixLength(prefix.length);
 }
@@ -127,4 +131,4 @@ std::optional<std::vector<std::uint8_t>> ParseHardwareAddress(std::string_view t
   }
 }
 
-}  // namespace platform::kea
+}  // namespace platform::sources

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <memory>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "platform/kea/KeaClient.h"
+#include "platform/sources/LeaseSource.h"
+
+namespace platform::kea {
+
+// A Kea server as a source of leases, through its control API: version-get, config-get (the
+// subnets of Dhcp4.subnet4 and of every shared network, in that order), and each range read with
+// lease4-get-page, which Kea answers from memfile and SQL lease databases alike.
+class KeaSource : public sources::LeaseSource {
+ public:
+  explicit KeaSource(std::unique_ptr<KeaTransport> transport);
+
+  sources::SourceReply<sources::SourceVersion> GetVersion() override;
+  sources::SourceReply<std::vector<sources::Ipv4Prefix>> GetSubnets() override;
+  std::unique_ptr<sources::LeaseCursor> ReadRange(
+      sources::AddressRange range, std::span<const sources::AddressRange> following) override;
+
+ private:
+  KeaClient client_;
+};
+
+// The Kea source that the server text names (KeaEndpoint.h), with the transport chosen and the
+// settings of the environment read now; null when the text names no endpoint.
+std::unique_ptr<sources::LeaseSource> OpenKeaSource(std::string_view server);
+
+}  // namespace platform::kea
