@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "tests/platform/serverfiles/LeaseText.h"
+#include "tests/support/TempDir.h"
 
 namespace platform::dhcpd {
 namespace {
@@ -163,6 +165,37 @@ TEST(DhcpdConfig, IncludesNestOnlySoDeep) {
   };
   EXPECT_EQ(chain(serverfiles::kDeepestInclude), ConfigProblem::None);
   EXPECT_EQ(chain(serverfiles::kDeepestInclude + 1), ConfigProblem::TooDeep);
+}
+
+// The configuration that scripts/file_servers_sandbox.py gives a real dhcpd, read from the disk
+// through the system's files.
+TEST(DhcpdConfig, OfTheSandboxThroughTheSystemsFiles) {
+  DhcpdConfigRead read = ReadDhcpdConfig(
+      std::string(LEASEDUMP_SOURCE_DIR) + "/fuzz/corpus/fuzz_server_configs/dhcpd-sandbox",
+      serverfiles::SystemConfigFiles());
+  ASSERT_EQ(read.problem, ConfigProblem::None);
+  EXPECT_EQ(SubnetsOf(read.config), (std::vector<std::string>{"192.0.2.0/25", "192.0.2.128/25"}));
+  EXPECT_EQ(read.config.leaseFile, "/var/lib/dhcp/dhcpd.leases");
+}
+
+TEST(DhcpdConfig, IncludesThroughTheSystemsFiles) {
+  test_support::TempDir folder;
+  test_support::WriteWholeFile(folder.PathOf("main.conf"),
+                               "include \"" + folder.PathOf("sub.conf") + "\";\ninclude \"" +
+                                   folder.PathOf("link.conf") + "\";\n");
+  test_support::WriteWholeFile(folder.PathOf("sub.conf"), "subnet 10.0.0.0 netmask 255.0.0.0 {}\n");
+  std::filesystem::create_symlink(folder.PathOf("main.conf"), folder.PathOf("link.conf"));
+  // The link is the file being read: a loop, however it is named.
+  EXPECT_EQ(ReadDhcpdConfig(folder.PathOf("main.conf"), serverfiles::SystemConfigFiles()).problem,
+            ConfigProblem::TooDeep);
+  std::filesystem::remove(folder.PathOf("link.conf"));
+  EXPECT_EQ(ReadDhcpdConfig(folder.PathOf("main.conf"), serverfiles::SystemConfigFiles()).problem,
+            ConfigProblem::Unreadable);
+  test_support::WriteWholeFile(folder.PathOf("link.conf"), "");
+  DhcpdConfigRead read =
+      ReadDhcpdConfig(folder.PathOf("main.conf"), serverfiles::SystemConfigFiles());
+  ASSERT_EQ(read.problem, ConfigProblem::None);
+  EXPECT_EQ(SubnetsOf(read.config), std::vector<std::string>{"10.0.0.0/8"});
 }
 
 }  // namespace

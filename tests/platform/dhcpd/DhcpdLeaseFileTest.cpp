@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "tests/platform/serverfiles/LeaseText.h"
+#include "tests/support/TempDir.h"
 
 namespace platform::dhcpd {
 namespace {
@@ -231,6 +232,18 @@ TEST(DhcpdLeaseReader, ADeclarationCutAnywhereIsLeftOut) {
     EXPECT_EQ(LinesOf(kSample + appended.substr(0, cut)), before) << "cut at " << cut;
   }
   EXPECT_EQ(LinesOf(kSample + appended).size(), 1u);
+}
+
+// What a real dhcpd 4.4.3 wrote while serving busybox udhcpc and ISC dhclient clients
+// (scripts/file_servers_sandbox.py): the last client released its lease, which appended a free
+// declaration of its address.
+TEST(DhcpdLeaseFile, AsARealServerWroteIt) {
+  std::string file = test_support::ReadWholeFile(std::string(LEASEDUMP_SOURCE_DIR) +
+                                                 "/fuzz/corpus/fuzz_dhcpd_leases/sandbox-release");
+  EXPECT_EQ(LinesOf(file),
+            (std::vector<std::string>{"192.0.2.100 02:00:00:00:02:01 busybox-client 1796706109",
+                                      "192.0.2.101 02:00:00:00:02:02 isc-client 1796706110",
+                                      "192.0.2.102 02:00:00:00:02:03 Second-Busybox 1796706111"}));
 }
 
 }  // namespace

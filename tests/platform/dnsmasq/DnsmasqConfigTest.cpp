@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "platform/dnsmasq/DhcpRange.h"
 #include "tests/platform/serverfiles/LeaseText.h"
+#include "tests/support/TempDir.h"
 
 namespace platform::dnsmasq {
 namespace {
@@ -168,6 +170,30 @@ TEST(DnsmasqConfig, ConfFilesNestOnlySoDeep) {
   };
   EXPECT_EQ(chain(serverfiles::kDeepestInclude), ConfigProblem::None);
   EXPECT_EQ(chain(serverfiles::kDeepestInclude + 1), ConfigProblem::TooDeep);
+}
+
+// The configuration that scripts/file_servers_sandbox.py gives a real dnsmasq, read from the
+// disk, with a conf-dir of real files beside it.
+TEST(DnsmasqConfig, ThroughTheSystemsFiles) {
+  test_support::TempDir folder;
+  std::filesystem::create_directory(folder.PathOf("d"));
+  std::filesystem::create_directory(folder.PathOf("d/sub.conf"));
+  test_support::WriteWholeFile(folder.PathOf("main.conf"),
+                               "conf-file=" + std::string(LEASEDUMP_SOURCE_DIR) +
+                                   "/fuzz/corpus/fuzz_server_configs/dnsmasq-sandbox\nconf-dir=" +
+                                   folder.PathOf("d") + ",*.conf\n");
+  test_support::WriteWholeFile(folder.PathOf("d/b.conf"),
+                               "dhcp-range=10.2.0.1,10.2.0.9,255.255.0.0\n");
+  test_support::WriteWholeFile(folder.PathOf("d/a.conf"),
+                               "dhcp-range=10.1.0.1,10.1.0.9,255.255.0.0\n");
+  test_support::WriteWholeFile(folder.PathOf("d/c.txt"),
+                               "dhcp-range=10.3.0.1,10.3.0.9,255.255.0.0\n");
+  DnsmasqConfigRead read =
+      ReadDnsmasqConfig(folder.PathOf("main.conf"), serverfiles::SystemConfigFiles(), kInterfaces);
+  ASSERT_EQ(read.problem, ConfigProblem::None);
+  EXPECT_EQ(SubnetsOf(read.config), (std::vector<std::string>{"192.0.2.0/25", "192.0.2.128/25",
+                                                              "10.1.0.0/16", "10.2.0.0/16"}));
+  EXPECT_EQ(read.config.leaseFile, "/var/lib/misc/dnsmasq.leases");
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "tests/platform/serverfiles/LeaseText.h"
+#include "tests/support/TempDir.h"
 
 namespace platform::dnsmasq {
 namespace {
@@ -90,6 +91,19 @@ TEST(DnsmasqLeaseReader, ChunksOfAnySizeReadAsTheWhole) {
     ASSERT_TRUE(table.has_value());
     EXPECT_EQ(LeaseLines(*table), whole) << "chunks of " << size;
   }
+}
+
+// What a real dnsmasq 2.90 wrote while serving busybox udhcpc and ISC dhclient clients
+// (scripts/file_servers_sandbox.py); the lease that the last client released is gone.
+TEST(DnsmasqLeaseFile, AsARealServerWroteIt) {
+  std::string file = test_support::ReadWholeFile(std::string(LEASEDUMP_SOURCE_DIR) +
+                                                 "/fuzz/corpus/fuzz_dnsmasq_leases/sandbox");
+  std::optional<serverfiles::LeaseTable> table = ParseDnsmasqLeases(file);
+  ASSERT_TRUE(table.has_value());
+  EXPECT_EQ(LeaseLines(*table),
+            (std::vector<std::string>{"192.0.2.214 02:00:00:00:02:01 busybox-client 1796706122",
+                                      "192.0.2.215 02:00:00:00:02:02 isc-client 1796706125",
+                                      "192.0.2.216 02:00:00:00:02:03 Second-Busybox 1796706128"}));
 }
 
 }  // namespace
