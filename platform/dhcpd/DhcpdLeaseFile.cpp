@@ -2,13 +2,51 @@
 
 #include <algorithm>
 #include <utility>
-#include <vector>
 
 #include "platform/dhcpd/DhcpdTime.h"
 #include "platform/kea/Ipv4Text.h"
 #include "platform/serverfiles/HostNameText.h"
 
 namespace platform::dhcpd {
+namespace {
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') {
+    return c - '0';
+  }
+  if (c >= 'a' && c <= 'f') {
+    return c - 'a' + 10;
+  }
+  if (c >= 'A' && c <= 'F') {
+    return c - 'A' + 10;
+  }
+  return -1;
+}
+
+// Hex bytes of one or two digits joined by colons, as dhcpd writes a hardware address, into
+// `bytes`; the count, or none when the text is not of that form or holds more than fit.
+std::optional<std::size_t> ParseHardwareBytes(
+    std::string_view text, std::array<std::uint8_t, serverfiles::kLongestHardwareAddress>& bytes) {
+  std::size_t count = 0;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    if (count > 0 && text[at++] != ':') {
+      return std::nullopt;
+    }
+    int value = 0;
+    std::size_t digits = 0;
+    for (; at < text.size() && digits < 3 && HexValue(text[at]) >= 0; ++at, ++digits) {
+      value = value * 16 + HexValue(text[at]);
+    }
+    if (digits == 0 || digits > 2 || count == bytes.size()) {
+      return std::nullopt;
+    }
+    bytes[count++] = static_cast<std::uint8_t>(value);
+  }
+  return count;
+}
+
+}  // namespace
 
 bool DhcpdLeaseReader::Take(std::string_view chunk) {
   if (!failed_) {
@@ -35,7 +73,10 @@ bool DhcpdLeaseReader::TakeToken(const Token& token) {
     } else if (token.kind == TokenKind::CloseBrace && --skippedDepth_ == 0) {
       // A skipped block ends its statement (`on expiry { ... }`, `host x { ... }`).
       ClearStatement();
+      return true;
     }
+    // Only braces count inside a skipped block.
+    lexer_.SkipWordsOfStatement();
     return true;
   }
   switch (token.kind) {
@@ -46,7 +87,13 @@ bool DhcpdLeaseReader::TakeToken(const Token& token) {
     case TokenKind::CloseBrace:
       return CloseBlock();
     default:
-      if (tokenCount_ < kKeptTokens) {
+      if (tokenCount_ == 0) {
+        keeping_ = token.kind == TokenKind::Word && IsReadStatement(token.text);
+        if (!keeping_) {
+          lexer_.SkipWordsOfStatement();
+        }
+      }
+      if (keeping_ && tokenCount_ < kKeptTokens) {
         tokens_[tokenCount_].kind = token.kind;
         tokens_[tokenCount_].text.assign(token.text);
       }
@@ -55,13 +102,24 @@ bool DhcpdLeaseReader::TakeToken(const Token& token) {
   }
 }
 
+// Most statements of a lease (starts, cltt, next and rewind binding state, uid, ...) are only
+// skipped: their tokens are not even copied.
+bool DhcpdLeaseReader::IsReadStatement(std::string_view firstWord) const {
+  if (!inLease_) {
+    return firstWord == "lease";
+  }
+  return firstWord == "binding" || firstWord == "hardware" || firstWord == "client-hostname" ||
+         firstWord == "set" || firstWord == "ends";
+}
+
 bool DhcpdLeaseReader::Word(std::size_t index, std::string_view text) const {
-  return index < std::min(tokenCount_, kKeptTokens) && tokens_[index].kind == TokenKind::Word &&
-         tokens_[index].text == text;
+  return keeping_ && index < std::min(tokenCount_, kKeptTokens) &&
+         tokens_[index].kind == TokenKind::Word && tokens_[index].text == text;
 }
 
 void DhcpdLeaseReader::ClearStatement() {
   tokenCount_ = 0;
+  keeping_ = false;
 }
 
 bool DhcpdLeaseReader::OpenBlock() {
@@ -80,6 +138,9 @@ bool DhcpdLeaseReader::OpenBlock() {
     skippedDepth_ = 1;
   }
   ClearStatement();
+  if (skippedDepth_ > 0) {
+    lexer_.SkipWordsOfStatement();
+  }
   return true;
 }
 
@@ -99,7 +160,7 @@ bool DhcpdLeaseReader::EndStatement() {
 }
 
 bool DhcpdLeaseReader::TakeLeaseStatement() {
-  if (tokenCount_ > kKeptTokens) {
+  if (!keeping_ || tokenCount_ > kKeptTokens) {
     return true;
   }
   const std::size_t count = tokenCount_;
@@ -115,12 +176,11 @@ bool DhcpdLeaseReader::TakeLeaseStatement() {
     if (count != 3 || tokens_[1].kind != TokenKind::Word || tokens_[2].kind != TokenKind::Word) {
       return false;
     }
-    std::optional<std::vector<std::uint8_t>> bytes = kea::ParseHardwareAddress(tokens_[2].text);
-    if (!bytes || bytes->size() > serverfiles::kLongestHardwareAddress) {
+    std::optional<std::size_t> length = ParseHardwareBytes(tokens_[2].text, lease_.hardware);
+    if (!length) {
       return false;
     }
-    std::copy(bytes->begin(), bytes->end(), lease_.hardware.begin());
-    lease_.hardwareLength = bytes->size();
+    lease_.hardwareLength = *length;
   } else if (Word(0, "client-hostname")) {
     if (count != 2 || tokens_[1].kind != TokenKind::String) {
       return false;

@@ -60,6 +60,8 @@ class DhcpdLeaseReader {
   };
 
   bool TakeToken(const Token& token);
+  // Whether a statement that starts with this word is one that is read, not only skipped.
+  bool IsReadStatement(std::string_view firstWord) const;
   bool OpenBlock();
   bool CloseBlock();
   bool EndStatement();
@@ -76,6 +78,7 @@ class DhcpdLeaseReader {
   std::size_t skippedDepth_ = 0;  // braces open inside a block that is skipped
   std::array<KeptToken, kKeptTokens> tokens_;
   std::size_t tokenCount_ = 0;  // of the current statement, kept or not
+  bool keeping_ = false;        // whether the current statement's tokens are kept
   LeaseBlock lease_;
 };
 

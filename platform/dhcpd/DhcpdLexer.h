@@ -44,6 +44,12 @@ class DhcpdLexer {
   template <typename Take>
   bool Feed(std::string_view chunk, Take&& take);
 
+  // The words and `=`, `,` of the current statement are of no interest: they are passed over
+  // without being made tokens, up to its `;`, `{` or `}` (strings are still tokens, since they
+  // may hold those bytes). Called while a token is taken; it saves most of the work on the many
+  // statements that a reader only skips.
+  void SkipWordsOfStatement() { skipWords_ = true; }
+
   // Whether the input so far ends inside a string (whose token Finish then drops).
   bool InsideString() const {
     return state_ == State::String || state_ == State::Escape || state_ == State::Octal ||
@@ -60,6 +66,7 @@ class DhcpdLexer {
 
   static constexpr std::uint8_t kBlank = 1;
   static constexpr std::uint8_t kPunctuation = 2;  // ; { } = , " #
+  static constexpr std::uint8_t kStop = 4;         // ; { } " #: what ends a skip of words
   static constexpr std::array<std::uint8_t, 256> kClasses = [] {
     std::array<std::uint8_t, 256> classes{};
     for (unsigned char c : std::string_view(" \t\n\r\f\v\0", 7)) {
@@ -67,6 +74,9 @@ class DhcpdLexer {
     }
     for (unsigned char c : std::string_view(";{}=,\"#")) {
       classes[c] = kPunctuation;
+    }
+    for (unsigned char c : std::string_view(";{}\"#")) {
+      classes[c] |= kStop;
     }
     return classes;
   }();
@@ -81,6 +91,7 @@ class DhcpdLexer {
   bool StepEscape(char c, bool& failed);
 
   State state_ = State::Between;
+  bool skipWords_ = false;
   std::string pending_;  // the unfinished token's bytes
   unsigned escapeValue_ = 0;
   int escapeDigits_ = 0;
@@ -157,18 +168,29 @@ bool DhcpdLexer::Feed(std::string_view chunk, Take&& take) {
   while (at < end) {
     switch (state_) {
       case State::Between: {
+        if (skipWords_) {
+          while (at < end && (kClasses[static_cast<unsigned char>(*at)] & kStop) == 0) {
+            ++at;
+          }
+        } else {
+          while (at < end && kClasses[static_cast<unsigned char>(*at)] == kBlank) {
+            ++at;
+          }
+        }
+        if (at == end) {
+          return true;
+        }
         char c = *at;
         std::uint8_t kind = kClasses[static_cast<unsigned char>(c)];
-        if (kind == kBlank) {
-          ++at;
-          break;
-        }
         if (kind == 0) {
           state_ = State::Word;
           break;
         }
         ++at;
         Token token;
+        if (c == ';' || c == '{' || c == '}') {
+          skipWords_ = false;
+        }
         switch (c) {
           case '"':
             state_ = State::String;

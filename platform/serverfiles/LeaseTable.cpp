@@ -1,6 +1,7 @@
 #include "platform/serverfiles/LeaseTable.h"
 
 #include <algorithm>
+#include <bit>
 #include <stdexcept>
 
 namespace platform::serverfiles {
@@ -8,9 +9,14 @@ namespace {
 
 constexpr std::size_t kFirstSlotCount = 1024;
 
+// The slot where the search for an address starts. The 256 addresses of one /24 stay side by
+// side, so that a file that declares neighbouring addresses one after the other (the usual case)
+// walks the table in order instead of all over it; the rest of the address is spread by
+// Fibonacci hashing, so that networks which share their low bits do not pile up on each other.
 std::size_t SlotOf(std::uint32_t address, std::size_t slotCount) {
-  // Fibonacci hashing: neighbouring addresses, the usual case, spread over the whole table.
-  return static_cast<std::size_t>((address * 2654435769u) >> 7) & (slotCount - 1);
+  int bits = std::countr_zero(slotCount) - 8;
+  std::uint64_t spread = (std::uint64_t{address >> 8} * 0x9E3779B97F4A7C15u) >> (64 - bits);
+  return static_cast<std::size_t>((spread << 8) | (address & 0xFF));
 }
 
 }  // namespace
@@ -125,8 +131,9 @@ LeaseTable LeaseTableBuilder::Finish() && {
     names.append(table.names_, lease.nameOffset, lease.nameLength);
     lease.nameOffset = offset;
   }
+  // The leases' storage keeps its spare capacity: pages never written cost no memory, while a
+  // shrinking copy would hold both for a moment.
   table.names_ = std::move(names);
-  table.leases_.shrink_to_fit();
   return table;
 }
 
