@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "platform/LocalAddresses.h"
-#include "platform/serverfiles/ConfigFiles.h"
+#include "platform/sources/ConfigFiles.h"
 #include "platform/sources/Ipv4Text.h"
 
 namespace platform::dnsmasq {
@@ -21,7 +21,7 @@ struct DnsmasqConfig {
 };
 
 struct DnsmasqConfigRead {
-  serverfiles::ConfigProblem problem = serverfiles::ConfigProblem::None;
+  sources::ConfigProblem problem = sources::ConfigProblem::None;
   DnsmasqConfig config;  // when problem is None
 };
 
@@ -39,7 +39,7 @@ struct DnsmasqConfigRead {
 // none holds is served on no interface and is no subnet. A netmask whose bits do not run
 // together gives no subnet either. Malformed: an unended quote, a `dhcp-range` that dnsmasq
 // refuses.
-DnsmasqConfigRead ReadDnsmasqConfig(const std::string& path, const serverfiles::ConfigFiles& files,
+DnsmasqConfigRead ReadDnsmasqConfig(const std::string& path, const sources::ConfigFiles& files,
                                     std::span<const LocalIpv4Address> interfaces);
 
 }  // namespace platform::dnsmasq

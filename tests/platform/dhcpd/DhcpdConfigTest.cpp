@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "tests/platform/serverfiles/LeaseText.h"
+#include "tests/platform/sources/LeaseText.h"
 #include "tests/support/TempDir.h"
 
 namespace platform::dhcpd {
 namespace {
 
-using serverfiles::ConfigProblem;
+using sources::ConfigProblem;
 
 std::vector<std::string> SubnetsOf(const DhcpdConfig& config) {
   std::vector<std::string> subnets;
@@ -164,8 +164,8 @@ TEST(DhcpdConfig, IncludesNestOnlySoDeep) {
     test_support::FakeConfigFiles fake{files};
     return ReadDhcpdConfig("/etc/dhcp/dhcpd.conf", fake.Files()).problem;
   };
-  EXPECT_EQ(chain(serverfiles::kDeepestInclude), ConfigProblem::None);
-  EXPECT_EQ(chain(serverfiles::kDeepestInclude + 1), ConfigProblem::TooDeep);
+  EXPECT_EQ(chain(sources::kDeepestInclude), ConfigProblem::None);
+  EXPECT_EQ(chain(sources::kDeepestInclude + 1), ConfigProblem::TooDeep);
 }
 
 // The configuration that scripts/file_servers_sandbox.py gives a real dhcpd, read from the disk
@@ -173,7 +173,7 @@ TEST(DhcpdConfig, IncludesNestOnlySoDeep) {
 TEST(DhcpdConfig, OfTheSandboxThroughTheSystemsFiles) {
   DhcpdConfigRead read = ReadDhcpdConfig(
       std::string(LEASEDUMP_SOURCE_DIR) + "/fuzz/corpus/fuzz_server_configs/dhcpd-sandbox",
-      serverfiles::SystemConfigFiles());
+      sources::SystemConfigFiles());
   ASSERT_EQ(read.problem, ConfigProblem::None);
   EXPECT_EQ(SubnetsOf(read.config), (std::vector<std::string>{"192.0.2.0/25", "192.0.2.128/25"}));
   EXPECT_EQ(read.config.leaseFile, "/var/lib/dhcp/dhcpd.leases");
@@ -187,14 +187,13 @@ TEST(DhcpdConfig, IncludesThroughTheSystemsFiles) {
   test_support::WriteWholeFile(folder.PathOf("sub.conf"), "subnet 10.0.0.0 netmask 255.0.0.0 {}\n");
   std::filesystem::create_symlink(folder.PathOf("main.conf"), folder.PathOf("link.conf"));
   // The link is the file being read: a loop, however it is named.
-  EXPECT_EQ(ReadDhcpdConfig(folder.PathOf("main.conf"), serverfiles::SystemConfigFiles()).problem,
+  EXPECT_EQ(ReadDhcpdConfig(folder.PathOf("main.conf"), sources::SystemConfigFiles()).problem,
             ConfigProblem::TooDeep);
   std::filesystem::remove(folder.PathOf("link.conf"));
-  EXPECT_EQ(ReadDhcpdConfig(folder.PathOf("main.conf"), serverfiles::SystemConfigFiles()).problem,
+  EXPECT_EQ(ReadDhcpdConfig(folder.PathOf("main.conf"), sources::SystemConfigFiles()).problem,
             ConfigProblem::Unreadable);
   test_support::WriteWholeFile(folder.PathOf("link.conf"), "");
-  DhcpdConfigRead read =
-      ReadDhcpdConfig(folder.PathOf("main.conf"), serverfiles::SystemConfigFiles());
+  DhcpdConfigRead read = ReadDhcpdConfig(folder.PathOf("main.conf"), sources::SystemConfigFiles());
   ASSERT_EQ(read.problem, ConfigProblem::None);
   EXPECT_EQ(SubnetsOf(read.config), std::vector<std::string>{"10.0.0.0/8"});
 }

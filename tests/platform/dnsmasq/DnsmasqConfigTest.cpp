@@ -8,13 +8,13 @@
 #include <vector>
 
 #include "platform/dnsmasq/DhcpRange.h"
-#include "tests/platform/serverfiles/LeaseText.h"
+#include "tests/platform/sources/LeaseText.h"
 #include "tests/support/TempDir.h"
 
 namespace platform::dnsmasq {
 namespace {
 
-using serverfiles::ConfigProblem;
+using sources::ConfigProblem;
 
 // The test's machine: a LAN on 192.0.2.0/25, another on 192.0.2.128/25, and loopback.
 const std::vector<LocalIpv4Address> kInterfaces = {
@@ -169,8 +169,8 @@ TEST(DnsmasqConfig, ConfFilesNestOnlySoDeep) {
     test_support::FakeConfigFiles fake{files};
     return ReadDnsmasqConfig("/etc/dnsmasq.conf", fake.Files(), kInterfaces).problem;
   };
-  EXPECT_EQ(chain(serverfiles::kDeepestInclude), ConfigProblem::None);
-  EXPECT_EQ(chain(serverfiles::kDeepestInclude + 1), ConfigProblem::TooDeep);
+  EXPECT_EQ(chain(sources::kDeepestInclude), ConfigProblem::None);
+  EXPECT_EQ(chain(sources::kDeepestInclude + 1), ConfigProblem::TooDeep);
 }
 
 // The configuration that scripts/file_servers_sandbox.py gives a real dnsmasq, read from the
@@ -190,7 +190,7 @@ TEST(DnsmasqConfig, ThroughTheSystemsFiles) {
   test_support::WriteWholeFile(folder.PathOf("d/c.txt"),
                                "dhcp-range=10.3.0.1,10.3.0.9,255.255.0.0\n");
   DnsmasqConfigRead read =
-      ReadDnsmasqConfig(folder.PathOf("main.conf"), serverfiles::SystemConfigFiles(), kInterfaces);
+      ReadDnsmasqConfig(folder.PathOf("main.conf"), sources::SystemConfigFiles(), kInterfaces);
   ASSERT_EQ(read.problem, ConfigProblem::None);
   EXPECT_EQ(SubnetsOf(read.config), (std::vector<std::string>{"192.0.2.0/25", "192.0.2.128/25",
                                                               "10.1.0.0/16", "10.2.0.0/16"}));

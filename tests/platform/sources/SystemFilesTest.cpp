@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/serverfiles/ConfigFiles.h"
-#include "platform/serverfiles/LeaseFileRead.h"
+#include "platform/sources/ConfigFiles.h"
+#include "platform/sources/LeaseFileRead.h"
 #include "tests/support/TempDir.h"
 
-namespace platform::serverfiles {
+namespace platform::sources {
 namespace {
 
 class NoSink final : public LeaseFileSink {
@@ -72,4 +72,4 @@ TEST(SystemFiles, AFolderListsItsEntries) {
 }
 
 }  // namespace
-}  // namespace platform::serverfiles
+}  // namespace platform::sources

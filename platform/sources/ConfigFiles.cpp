@@ -1,8 +1,8 @@
-#include "platform/serverfiles/ConfigFiles.h"
+#include "platform/sources/ConfigFiles.h"
 
 #include <algorithm>
 
-namespace platform::serverfiles {
+namespace platform::sources {
 namespace {
 
 ConfigFileRead ReadSystemFile(const std::string& path) {
@@ -68,4 +68,4 @@ void IncludeTrail::Leave() {
   identities_.pop_back();
 }
 
-}  // namespace platform::serverfiles
+}  // namespace platform::sources

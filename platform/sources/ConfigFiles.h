@@ -8,7 +8,7 @@
 
 #include "platform/ReadOnlyFile.h"
 
-namespace platform::serverfiles {
+namespace platform::sources {
 
 // How the configuration readers reach files: injected, so that the parsing itself touches no
 // file and is tested with files of the test's own. The readers open only the paths that the
@@ -61,4 +61,4 @@ class IncludeTrail {
   std::vector<std::string> identities_;
 };
 
-}  // namespace platform::serverfiles
+}  // namespace platform::sources
