@@ -81,7 +81,7 @@ bool SkipBlock(const std::vector<OwnedToken>& tokens, std::size_t& at) {
 ConfigProblem ConfigReader::ReadFile(const std::string& path, Scope scope) {
   sources::ConfigFileRead file = files_.read(path);
   if (file.error != FileError::None) {
-    return ConfigProblem::Unreadable;
+    return file.tooLarge ? ConfigProblem::TooLarge : ConfigProblem::Unreadable;
   }
   if (!trail_.Enter(file.identity)) {
     return ConfigProblem::TooDeep;
@@ -146,6 +146,10 @@ ConfigProblem ConfigReader::TakeStatement(const std::vector<OwnedToken>& tokens,
       return ConfigProblem::Malformed;
     }
     config_.leaseFile = sources::ResolvedPath(tokens[first + 1].text);
+  }
+  if (scope == Scope::Outer && IsWord(tokens, first, "pid-file-name") && end == first + 2 &&
+      tokens[first + 1].kind == TokenKind::String) {
+    config_.pidFile = sources::ResolvedPath(tokens[first + 1].text);
   }
   return ConfigProblem::None;
 }

@@ -16,6 +16,8 @@ struct DhcpdConfig {
   std::vector<sources::Ipv4Prefix> subnets;
   // The last `lease-file-name` of the outer scope (where alone dhcpd heeds it), else the default.
   std::string leaseFile = kDefaultLeaseFile;
+  // The last `pid-file-name` of the outer scope; empty when there is none.
+  std::string pidFile;
 };
 
 struct DhcpdConfigRead {

@@ -113,6 +113,9 @@ class ConfigReader {
       : files_(files), interfaces_(interfaces) {}
 
   ConfigProblem ReadFile(const std::string& path);
+  ConfigProblem TakeCommandLineOption(std::string_view option) {
+    return TakeOption(OptionOf(option));
+  }
   DnsmasqConfig TakeConfig() { return std::move(config_); }
 
  private:
@@ -131,7 +134,7 @@ class ConfigReader {
 ConfigProblem ConfigReader::ReadFile(const std::string& path) {
   sources::ConfigFileRead file = files_.read(path);
   if (file.error != FileError::None) {
-    return ConfigProblem::Unreadable;
+    return file.tooLarge ? ConfigProblem::TooLarge : ConfigProblem::Unreadable;
   }
   if (!read_.insert(file.identity).second) {
     return ConfigProblem::None;
@@ -161,6 +164,8 @@ ConfigProblem ConfigReader::TakeOption(const Option& option) {
   }
   if (option.name == "dhcp-leasefile" && !option.value.empty()) {
     config_.leaseFile = sources::ResolvedPath(option.value);
+  } else if (option.name == "pid-file" && !option.value.empty()) {
+    config_.pidFile = sources::ResolvedPath(option.value);
   } else if (option.name == "conf-file" && !option.value.empty()) {
     return ReadFile(sources::ResolvedPath(option.value));
   } else if (option.name == "conf-dir" && !option.value.empty()) {
@@ -250,10 +255,16 @@ void ConfigReader::AddSubnet(std::uint32_t network, std::uint32_t mask) {
 }  // namespace
 
 DnsmasqConfigRead ReadDnsmasqConfig(const std::string& path, const sources::ConfigFiles& files,
-                                    std::span<const LocalIpv4Address> interfaces) {
+                                    std::span<const LocalIpv4Address> interfaces,
+                                    std::span<const std::string> commandLine) {
   ConfigReader reader(files, interfaces);
   DnsmasqConfigRead read;
   read.problem = reader.ReadFile(path);
+  for (const std::string& option : commandLine) {
+    if (read.problem == ConfigProblem::None) {
+      read.problem = reader.TakeCommandLineOption(option);
+    }
+  }
   if (read.problem == ConfigProblem::None) {
     read.config = reader.TakeConfig();
   }

@@ -152,6 +152,21 @@ INSTANTIATE_TEST_SUITE_P(
                    ConfigProblem::Malformed}),
     [](const testing::TestParamInfo<ProblemRow>& info) { return info.param.name; });
 
+// The pid file that dhcpd (and Debian's init script) takes: the last one of the outer scope.
+TEST(DhcpdConfig, PidFileNameOfTheOuterScope) {
+  test_support::FakeConfigFiles fake{
+      {{"/etc/dhcp/dhcpd.conf",
+        "pid-file-name \"/run/first.pid\";\ninclude \"/etc/dhcp/more.conf\";\n"
+        "shared-network lan { pid-file-name \"/run/inner.pid\";\n"
+        "  subnet 10.0.0.0 netmask 255.0.0.0 { pid-file-name \"/run/subnet.pid\"; } }\n"},
+       {"/etc/dhcp/more.conf", "pid-file-name \"run/last.pid\";\n"}}};
+  DhcpdConfigRead read = ReadDhcpdConfig("/etc/dhcp/dhcpd.conf", fake.Files());
+  ASSERT_EQ(read.problem, ConfigProblem::None);
+  EXPECT_EQ(read.config.pidFile, "/run/last.pid");
+  test_support::FakeConfigFiles none{{{"/etc/dhcp/dhcpd.conf", "authoritative;\n"}}};
+  EXPECT_EQ(ReadDhcpdConfig("/etc/dhcp/dhcpd.conf", none.Files()).config.pidFile, "");
+}
+
 TEST(DhcpdConfig, IncludesNestOnlySoDeep) {
   auto chain = [](int length) {
     std::map<std::string, std::string> files{
