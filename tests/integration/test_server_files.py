@@ -432,21 +432,6 @@ class DefaultAnswer(unittest.TestCase):
         self.assertNotIn("Error:", output)
         self.assertEqual(records, DNSMASQ_RECORDS)
 
-    def test_running_dhcpd_comes_before_dnsmasq(self):
-        self.pid_file("dhcpd.pid", self.running("dhcpd"))
-        self.pid_file("dnsmasq/dnsmasq.pid", self.running("dnsmasq"))
-        output, records = self.export()
-        self.assertNotIn("Error:", output)
-        self.assertEqual(records, DHCPD_RECORDS)
-
-    def test_with_only_stale_pid_files_it_is_kea_over_http(self):
-        self.pid_file("dhcpd.pid", self.stale_pid())
-        self.pid_file("dnsmasq/dnsmasq.pid", self.stale_pid())
-        output, records = self.export()
-        self.assertEqual(records, [])
-        self.assertIn(error_line("The RPC server is unavailable"), output)
-        self.assertNotIn("DHCP Subnet number", output)
-
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)

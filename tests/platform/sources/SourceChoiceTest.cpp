@@ -12,7 +12,6 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/RunningProgram.h"
 #include "platform/dhcpd/DhcpdSource.h"
 #include "platform/dnsmasq/DnsmasqSource.h"
 #include "platform/kea/KeaSource.h"
@@ -244,17 +243,6 @@ TEST(SourceChoice, PidFileHoldsADecimalIdAndAtMostALineEnd) {
        {"", "\n", "0\n", " 12\n", "12 13\n", "12a\n", "-5\n", "99999999999\n", "2147483648\n"}) {
     EXPECT_EQ(PidOfPidFile(text), std::nullopt) << text;
   }
-}
-
-TEST(SourceChoice, RunningProgramIsALiveProcessOfThatName) {
-  TempDir folder;
-  RunningCopy dhcpd(folder, "dhcpd");
-  auto pid = static_cast<std::uint32_t>(std::stoul(dhcpd.PidText()));
-  EXPECT_TRUE(IsProgramRunning(pid, "dhcpd"));
-  EXPECT_FALSE(IsProgramRunning(pid, "dnsmasq"));
-  EXPECT_FALSE(IsProgramRunning(pid, "dhcp"));
-  EXPECT_FALSE(IsProgramRunning(static_cast<std::uint32_t>(std::stoul(EndedPidText())), "true"));
-  EXPECT_FALSE(IsProgramRunning(0, "dhcpd"));
 }
 
 }  // namespace
