@@ -16,7 +16,7 @@
 
 #include "platform/ReadOnlyFile.h"
 #include "platform/dhcpd/DhcpdLeaseFileRead.h"
-#include "platform/serverfiles/LeaseFileRead.h"
+#include "platform/sources/LeaseFileRead.h"
 
 namespace {
 
@@ -73,10 +73,10 @@ double Milliseconds(std::chrono::steady_clock::time_point start) {
 
 int Read(const char* path) {
   auto start = std::chrono::steady_clock::now();
-  platform::serverfiles::SystemLeaseFileAccess access;
+  platform::sources::SystemLeaseFileAccess access;
   platform::dhcpd::DhcpdLeaseFileRead read =
       platform::dhcpd::ReadDhcpdLeaseFile(path, access, kNow);
-  if (read.status != platform::serverfiles::LeaseFileStatus::Read) {
+  if (read.status != platform::sources::LeaseFileStatus::Read) {
     std::fprintf(stderr, "read: failed (%d)\n", static_cast<int>(read.status));
     return 1;
   }
@@ -90,7 +90,7 @@ int Floor(const char* path) {
   if (file.Open(path) != platform::FileError::None) {
     return 1;
   }
-  std::vector<char> buffer(platform::serverfiles::kLeaseFileChunk);
+  std::vector<char> buffer(platform::sources::kLeaseFileChunk);
   std::uint64_t blocks = 0;
   for (;;) {
     std::size_t count = 0;

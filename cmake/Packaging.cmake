@@ -49,9 +49,10 @@ address and MAC address of every lease of every subnet that the server manages,
 as a small XML document for a LAN inventory tool or, with /text, as a
 semicolon-separated text file.
 .
-On Linux it reads ISC Kea's kea-dhcp4 through its control API: the local UNIX
+On Linux it reads ISC Kea's kea-dhcp4 through its control API (the local UNIX
 control socket, kea-dhcp4's own HTTP/HTTPS control socket or the Kea Control
-Agent.")
+Agent), and ISC dhcpd and dnsmasq through their configuration and lease files,
+which it needs only to be allowed to read.")
 set(CPACK_RESOURCE_FILE_README "${PROJECT_SOURCE_DIR}/README.md")
 set(CPACK_RESOURCE_FILE_LICENSE "${PROJECT_SOURCE_DIR}/LICENSE")
 # Strip the program: nobody debugs from the package, and Debian ships stripped binaries.
@@ -63,7 +64,7 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # dpkg-shlibdeps finds the libraries the program links (libcurl, simdjson, libstdc++...) and
 # names the packages, with versions, that provide them on the building system.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "kea-dhcp4-server")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "kea-dhcp4-server | isc-dhcp-server | dnsmasq-base")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 # CPack itself refuses a .deb without a maintainer, but without naming the setting to give.

@@ -8,20 +8,20 @@
 
 #include "FuzzCheck.h"
 #include "platform/dnsmasq/DnsmasqLeaseFile.h"
-#include "platform/serverfiles/HostNameText.h"
+#include "platform/sources/Utf8Text.h"
 
 namespace {
 
-using platform::serverfiles::FileLease;
-using platform::serverfiles::LeaseTable;
+using platform::sources::LeaseTable;
+using platform::sources::SourceLease;
 
 void CheckTable(const LeaseTable& table) {
   for (std::size_t i = 0; i < table.Size(); ++i) {
-    FileLease lease = table.At(i);
+    SourceLease lease = table.At(i);
     FUZZ_CHECK(i == 0 || table.AddressAt(i - 1) < lease.address);
-    FUZZ_CHECK(lease.hardwareAddress.size() <= platform::serverfiles::kLongestHardwareAddress);
+    FUZZ_CHECK(lease.hardwareAddress.size() <= platform::sources::kLongestHardwareAddress);
     // Already UTF-8 without NUL: the text of the text is itself.
-    FUZZ_CHECK(platform::serverfiles::HostNameText(lease.hostName) == lease.hostName);
+    FUZZ_CHECK(platform::sources::HostNameText(lease.hostName) == lease.hostName);
   }
 }
 

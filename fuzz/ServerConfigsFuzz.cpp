@@ -14,11 +14,11 @@
 #include "FuzzCheck.h"
 #include "platform/dhcpd/DhcpdConfig.h"
 #include "platform/dnsmasq/DnsmasqConfig.h"
-#include "platform/serverfiles/ConfigKind.h"
+#include "platform/sources/ConfigKind.h"
 
 namespace {
 
-using platform::serverfiles::ConfigProblem;
+using platform::sources::ConfigProblem;
 
 std::map<std::string, std::string> FilesOf(std::string_view input) {
   std::map<std::string, std::string> files;
@@ -33,11 +33,11 @@ std::map<std::string, std::string> FilesOf(std::string_view input) {
   }
 }
 
-platform::serverfiles::ConfigFiles FakeFiles(const std::map<std::string, std::string>& files) {
-  platform::serverfiles::ConfigFiles fake;
+platform::sources::ConfigFiles FakeFiles(const std::map<std::string, std::string>& files) {
+  platform::sources::ConfigFiles fake;
   fake.read = [&files](const std::string& path) {
     FUZZ_CHECK(!path.empty() && path.front() == '/');
-    platform::serverfiles::ConfigFileRead read;
+    platform::sources::ConfigFileRead read;
     auto found = files.find(path);
     if (found == files.end()) {
       read.error = platform::FileError::NotFound;
@@ -84,8 +84,8 @@ void CheckConfig(ConfigProblem problem, const Config& config) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view input(reinterpret_cast<const char*>(data), size);
   const std::map<std::string, std::string> files = FilesOf(input);
-  platform::serverfiles::ConfigFiles fake = FakeFiles(files);
-  static_cast<void>(platform::serverfiles::ServerKindOf(files.at("/etc/c")));
+  platform::sources::ConfigFiles fake = FakeFiles(files);
+  static_cast<void>(platform::sources::ServerKindOf(files.at("/etc/c")));
 
   platform::dhcpd::DhcpdConfigRead dhcpd = platform::dhcpd::ReadDhcpdConfig("/etc/c", fake);
   CheckConfig(dhcpd.problem, dhcpd.config);

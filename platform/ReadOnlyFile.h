@@ -57,6 +57,10 @@ struct DirectoryEntry {
   bool regularFile = false;  // after following a symbolic link, as a server opening it would
 };
 
+// Whether the path names a regular file (after following symbolic links), as opposed to a
+// socket, a folder or nothing; false too when it cannot be looked at. Needs no read permission.
+bool IsRegularFile(const std::string& path);
+
 // The entries of a folder (without "." and ".."), in no particular order.
 FileError ListDirectory(const std::string& path, std::vector<DirectoryEntry>& entries);
 

@@ -2,8 +2,9 @@
 """Throw-away ISC dhcpd and dnsmasq servers that real DHCP clients get leases from.
 
 A LAN of network namespaces that this script makes (names unique to the process): the server's
-namespace holds a bridge on 192.0.2.1/25 and 192.0.2.129/25, each client a namespace of its own
-behind a veth pair on that bridge, so no packet leaves what the script made. The server is the
+namespace holds two bridges, one for each subnet (192.0.2.1/25 and 192.0.2.129/25), each client a
+namespace of its own behind a veth pair on the bridge of its subnet, so no packet leaves what the
+script made. The server is the
 packaged binary run directly (never its service) with a configuration, lease file and pid file
 in a temporary folder; clients are busybox `udhcpc` and ISC `dhclient`, with scripts that touch
 nothing (the namespaces share /etc). Everything started is stopped by its PID, and the namespaces
@@ -11,7 +12,7 @@ are removed, on leaving the `with` blocks, on SIGTERM and when this process dies
 
     with Lan() as lan, DhcpdServer(lan) as server:     # or DnsmasqServer(lan)
         lan.obtain(Client("udhcpc", "busybox-client", "02:00:00:00:02:01"))
-        lan.obtain(Client("dhclient", "isc-client", "02:00:00:00:02:02", release=True))
+        lan.obtain(Client("dhclient", "isc-client", "02:00:00:00:02:02", subnet=1, release=True))
         text = server.lease_file_text()
         server.config_path                              # the configuration, for leasedump
 
@@ -35,9 +36,11 @@ import threading
 import time
 from dataclasses import dataclass
 
-BRIDGE = "br0"
+# One bridge for each subnet, with the server's address in it; a client draws from the pool of the
+# subnet whose bridge it is on.
+BRIDGES = ("br0", "br1")
 SERVER_ADDRESSES = ("192.0.2.1/25", "192.0.2.129/25")
-# The pools of the two subnets; clients on the bridge draw from the first.
+NETWORKS = ("192.0.2.0/25", "192.0.2.128/25")
 POOLS = (("192.0.2.100", "192.0.2.120"), ("192.0.2.200", "192.0.2.220"))
 LEASE_SECONDS = 3600
 # The bridge and the servers' raw sockets take a moment before the first answer.
@@ -52,14 +55,15 @@ class Client:
     program: str  # "udhcpc" or "dhclient"
     host_name: str
     mac: str  # "02:00:00:00:02:01"
+    subnet: int = 0  # the index of the subnet (and bridge) it is on
     release: bool = False  # give the lease back once it is had (dhclient only)
 
 
 SAMPLE_CLIENTS = (
     Client("udhcpc", "busybox-client", "02:00:00:00:02:01"),
     Client("dhclient", "isc-client", "02:00:00:00:02:02"),
-    Client("udhcpc", "Second-Busybox", "02:00:00:00:02:03"),
-    Client("dhclient", "leaving-client", "02:00:00:00:02:04", release=True),
+    Client("udhcpc", "Second-Busybox", "02:00:00:00:02:03", subnet=1),
+    Client("dhclient", "leaving-client", "02:00:00:00:02:04", subnet=1, release=True),
 )
 
 
@@ -142,11 +146,11 @@ class Lan:
         try:
             self.folder = tempfile.mkdtemp(prefix="leasedump-lan-")
             self._make_namespace(self.server_namespace)
-            ip("link", "add", BRIDGE, "type", "bridge", "forward_delay", "0",
-               namespace=self.server_namespace)
-            for address in SERVER_ADDRESSES:
-                ip("address", "add", address, "dev", BRIDGE, namespace=self.server_namespace)
-            ip("link", "set", BRIDGE, "up", namespace=self.server_namespace)
+            for bridge, address in zip(BRIDGES, SERVER_ADDRESSES):
+                ip("link", "add", bridge, "type", "bridge", "forward_delay", "0",
+                   namespace=self.server_namespace)
+                ip("address", "add", address, "dev", bridge, namespace=self.server_namespace)
+                ip("link", "set", bridge, "up", namespace=self.server_namespace)
         except BaseException:
             self.__exit__()
             raise
@@ -178,8 +182,8 @@ class Lan:
         self._namespaces.append(name)
         ip("link", "set", "lo", "up", namespace=name)
 
-    def _attach_client(self, mac):
-        """A namespace whose eth0 (with that MAC) is a port of the server's bridge."""
+    def _attach_client(self, mac, subnet):
+        """A namespace whose eth0 (with that MAC) is a port of the bridge of the subnet."""
         index = self._clients
         self._clients += 1
         namespace = f"leasedump-cl{index}-{self.tag}"
@@ -187,14 +191,15 @@ class Lan:
         port = f"port{index}"
         ip("link", "add", port, "netns", self.server_namespace, "type", "veth", "peer", "name",
            "eth0", "netns", namespace, "address", mac)
-        ip("link", "set", port, "master", BRIDGE, "up", namespace=self.server_namespace)
+        ip("link", "set", port, "master", BRIDGES[subnet], "up",
+           namespace=self.server_namespace)
         ip("link", "set", "eth0", "up", namespace=namespace)
         return index, namespace
 
     def obtain(self, client):
         """Runs the client until it has a lease (and, for a releasing client, has given it back
         again)."""
-        index, namespace = self._attach_client(client.mac)
+        index, namespace = self._attach_client(client.mac, client.subnet)
         prefix = ["ip", "netns", "exec", namespace]
         if client.program == "udhcpc":
             self._run_udhcpc(prefix, client)
@@ -234,7 +239,7 @@ class Lan:
         try:
             deadline = time.monotonic() + 30
             while process.poll() is None and time.monotonic() < deadline:
-                if os.path.exists(leases) and "fixed-address" in open(leases).read():
+                if os.path.exists(leases) and "fixed-address" in _text_of(leases):
                     break
                 time.sleep(0.2)
             else:
@@ -247,6 +252,11 @@ class Lan:
             ip("address", "add", f"{address}/25", "dev", "eth0", namespace=prefix[-1])
             subprocess.run([*prefix, "dhclient", "-r", *common, "eth0"], check=True,
                            stdin=subprocess.DEVNULL, capture_output=True, timeout=60)
+
+
+def _text_of(path):
+    with open(path, errors="replace") as file:
+        return file.read()
 
 
 def _leased_address(dhclient_leases):
@@ -342,38 +352,51 @@ class _Server:
 
 
 class DhcpdServer(_Server):
-    """ISC dhcpd serving both subnets of the bridge as one shared network."""
+    """ISC dhcpd serving both subnets, the first inside a shared network, the second at the top
+    (from an included file)."""
 
     program = "dhcpd"
     config_name = "dhcpd.conf"
     lease_name = "dhcpd.leases"
 
     def config_text(self):
-        subnets = "".join(
-            f"  subnet {network} netmask 255.255.255.128 {{\n    range {first} {last};\n  }}\n"
-            for network, (first, last) in zip(("192.0.2.0", "192.0.2.128"), POOLS))
+        first, second = (
+            f"subnet {network.split('/')[0]} netmask 255.255.255.128 {{\n"
+            f"  range {low} {high};\n}}\n" for network, (low, high) in zip(NETWORKS, POOLS))
+        included = os.path.join(self.folder, "second-subnet.conf")
+        with open(included, "w") as file:
+            file.write(second)
+        # Without the ping dhcpd sends before each offer, which only slows the clients here.
         return (f"# leasedump's sandbox\nauthoritative;\nddns-update-style none;\n"
-                f"default-lease-time {LEASE_SECONDS};\nmax-lease-time {LEASE_SECONDS};\n"
+                f"ping-check false;\ndefault-lease-time {LEASE_SECONDS};\n"
+                f"max-lease-time {LEASE_SECONDS};\n"
                 f'lease-file-name "{self.lease_path}";\n'
-                f"shared-network lan {{\n{subnets}}}\n")
+                f"shared-network lan {{\n{first}}}\n"
+                f'include "{included}";\n')
 
     def command(self, program):
         return [program, "-4", "-f", "-d", "-cf", self.config_path, "-lf", self.lease_path,
-                "-pf", self.pid_path, BRIDGE]
+                "-pf", self.pid_path, *BRIDGES]
 
 
 class DnsmasqServer(_Server):
-    """dnsmasq serving one range in each subnet of the bridge, its DNS off."""
+    """dnsmasq serving one range in each subnet, its DNS off (and without the ping that it sends
+    before each offer, which only slows the clients here): the first range takes its netmask
+    from the interface that holds it (the tool must then run in the server's namespace), the
+    second names it."""
 
     program = "dnsmasq"
     config_name = "dnsmasq.conf"
     lease_name = "dnsmasq.leases"
 
     def config_text(self):
-        ranges = "".join(f"dhcp-range={first},{last},{LEASE_SECONDS}\n"
-                         for first, last in POOLS)
-        return (f"# leasedump's sandbox\nport=0\nno-resolv\nno-hosts\ninterface={BRIDGE}\n"
-                f"bind-interfaces\ndhcp-authoritative\n{ranges}"
+        (first_low, first_high), (second_low, second_high) = POOLS
+        ranges = (f"dhcp-range={first_low},{first_high},{LEASE_SECONDS}\n"
+                  f"dhcp-range=set:second,{second_low},{second_high},255.255.255.128,"
+                  f"{LEASE_SECONDS}\n")
+        interfaces = "".join(f"interface={bridge}\n" for bridge in BRIDGES)
+        return (f"# leasedump's sandbox\nport=0\nno-resolv\nno-hosts\n{interfaces}"
+                f"bind-interfaces\ndhcp-authoritative\nno-ping\n{ranges}"
                 f"dhcp-leasefile={self.lease_path}\npid-file={self.pid_path}\n")
 
     def command(self, program):

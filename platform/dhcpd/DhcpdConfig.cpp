@@ -6,12 +6,12 @@
 #include <string_view>
 
 #include "platform/dhcpd/DhcpdLexer.h"
-#include "platform/serverfiles/Netmask.h"
+#include "platform/sources/Ipv4Text.h"
 
 namespace platform::dhcpd {
 namespace {
 
-using serverfiles::ConfigProblem;
+using sources::ConfigProblem;
 
 struct OwnedToken {
   TokenKind kind;
@@ -39,7 +39,7 @@ std::optional<std::vector<OwnedToken>> TokensOf(std::string_view text) {
 
 class ConfigReader {
  public:
-  explicit ConfigReader(const serverfiles::ConfigFiles& files) : files_(files) {}
+  explicit ConfigReader(const sources::ConfigFiles& files) : files_(files) {}
 
   ConfigProblem ReadFile(const std::string& path, Scope scope);
   DhcpdConfig TakeConfig() { return std::move(config_); }
@@ -54,8 +54,8 @@ class ConfigReader {
                           std::size_t& at);
   ConfigProblem AddSubnet(const std::vector<OwnedToken>& tokens, std::size_t first);
 
-  const serverfiles::ConfigFiles& files_;
-  serverfiles::IncludeTrail trail_;
+  const sources::ConfigFiles& files_;
+  sources::IncludeTrail trail_;
   DhcpdConfig config_;
 };
 
@@ -79,9 +79,9 @@ bool SkipBlock(const std::vector<OwnedToken>& tokens, std::size_t& at) {
 }
 
 ConfigProblem ConfigReader::ReadFile(const std::string& path, Scope scope) {
-  serverfiles::ConfigFileRead file = files_.read(path);
+  sources::ConfigFileRead file = files_.read(path);
   if (file.error != FileError::None) {
-    return ConfigProblem::Unreadable;
+    return file.tooLarge ? ConfigProblem::TooLarge : ConfigProblem::Unreadable;
   }
   if (!trail_.Enter(file.identity)) {
     return ConfigProblem::TooDeep;
@@ -138,14 +138,18 @@ ConfigProblem ConfigReader::TakeStatement(const std::vector<OwnedToken>& tokens,
     if (end != first + 2 || tokens[first + 1].kind != TokenKind::String) {
       return ConfigProblem::Malformed;
     }
-    return ReadFile(serverfiles::ResolvedPath(tokens[first + 1].text), scope);
+    return ReadFile(sources::ResolvedPath(tokens[first + 1].text), scope);
   }
   if (scope == Scope::Outer && IsWord(tokens, first, "lease-file-name")) {
     if (end != first + 2 || (tokens[first + 1].kind != TokenKind::String &&
                              tokens[first + 1].kind != TokenKind::Word)) {
       return ConfigProblem::Malformed;
     }
-    config_.leaseFile = serverfiles::ResolvedPath(tokens[first + 1].text);
+    config_.leaseFile = sources::ResolvedPath(tokens[first + 1].text);
+  }
+  if (scope == Scope::Outer && IsWord(tokens, first, "pid-file-name") && end == first + 2 &&
+      tokens[first + 1].kind == TokenKind::String) {
+    config_.pidFile = sources::ResolvedPath(tokens[first + 1].text);
   }
   return ConfigProblem::None;
 }
@@ -178,7 +182,7 @@ ConfigProblem ConfigReader::AddSubnet(const std::vector<OwnedToken>& tokens, std
   if (!network || !mask || (*network & ~*mask) != 0) {
     return ConfigProblem::Malformed;
   }
-  std::optional<std::uint8_t> length = serverfiles::PrefixLengthOfNetmask(*mask);
+  std::optional<std::uint8_t> length = sources::PrefixLengthOfNetmask(*mask);
   if (!length) {
     return ConfigProblem::Malformed;
   }
@@ -194,7 +198,7 @@ ConfigProblem ConfigReader::AddSubnet(const std::vector<OwnedToken>& tokens, std
 
 }  // namespace
 
-DhcpdConfigRead ReadDhcpdConfig(const std::string& path, const serverfiles::ConfigFiles& files) {
+DhcpdConfigRead ReadDhcpdConfig(const std::string& path, const sources::ConfigFiles& files) {
   ConfigReader reader(files);
   DhcpdConfigRead read;
   read.problem = reader.ReadFile(path, Scope::Outer);

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/serverfiles/ConfigFiles.h"
+#include "platform/sources/ConfigFiles.h"
 #include "platform/sources/Ipv4Text.h"
 
 namespace platform::dhcpd {
@@ -16,10 +16,12 @@ struct DhcpdConfig {
   std::vector<sources::Ipv4Prefix> subnets;
   // The last `lease-file-name` of the outer scope (where alone dhcpd heeds it), else the default.
   std::string leaseFile = kDefaultLeaseFile;
+  // The last `pid-file-name` of the outer scope; empty when there is none.
+  std::string pidFile;
 };
 
 struct DhcpdConfigRead {
-  serverfiles::ConfigProblem problem = serverfiles::ConfigProblem::None;
+  sources::ConfigProblem problem = sources::ConfigProblem::None;
   DhcpdConfig config;  // when problem is None
 };
 
@@ -29,6 +31,6 @@ struct DhcpdConfigRead {
 // end of a file, an unended string, an include or subnet not of dhcpd's form, a subnet number
 // with bits outside its mask or a mask whose bits do not run together, all of which dhcpd
 // refuses at start.
-DhcpdConfigRead ReadDhcpdConfig(const std::string& path, const serverfiles::ConfigFiles& files);
+DhcpdConfigRead ReadDhcpdConfig(const std::string& path, const sources::ConfigFiles& files);
 
 }  // namespace platform::dhcpd

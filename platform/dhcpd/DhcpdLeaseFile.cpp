@@ -4,49 +4,10 @@
 #include <utility>
 
 #include "platform/dhcpd/DhcpdTime.h"
-#include "platform/serverfiles/HostNameText.h"
 #include "platform/sources/Ipv4Text.h"
+#include "platform/sources/Utf8Text.h"
 
 namespace platform::dhcpd {
-namespace {
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') {
-    return c - '0';
-  }
-  if (c >= 'a' && c <= 'f') {
-    return c - 'a' + 10;
-  }
-  if (c >= 'A' && c <= 'F') {
-    return c - 'A' + 10;
-  }
-  return -1;
-}
-
-// Hex bytes of one or two digits joined by colons, as dhcpd writes a hardware address, into
-// `bytes`; the count, or none when the text is not of that form or holds more than fit.
-std::optional<std::size_t> ParseHardwareBytes(
-    std::string_view text, std::array<std::uint8_t, serverfiles::kLongestHardwareAddress>& bytes) {
-  std::size_t count = 0;
-  std::size_t at = 0;
-  while (at < text.size()) {
-    if (count > 0 && text[at++] != ':') {
-      return std::nullopt;
-    }
-    int value = 0;
-    std::size_t digits = 0;
-    for (; at < text.size() && digits < 3 && HexValue(text[at]) >= 0; ++at, ++digits) {
-      value = value * 16 + HexValue(text[at]);
-    }
-    if (digits == 0 || digits > 2 || count == bytes.size()) {
-      return std::nullopt;
-    }
-    bytes[count++] = static_cast<std::uint8_t>(value);
-  }
-  return count;
-}
-
-}  // namespace
 
 bool DhcpdLeaseReader::Take(std::string_view chunk) {
   if (!failed_) {
@@ -55,7 +16,7 @@ bool DhcpdLeaseReader::Take(std::string_view chunk) {
   return !failed_;
 }
 
-std::optional<serverfiles::LeaseTable> DhcpdLeaseReader::Finish() && {
+std::optional<sources::LeaseTable> DhcpdLeaseReader::Finish() && {
   if (!failed_) {
     // A word that reaches the end belongs to a statement that has not ended: left out with it.
     failed_ = !lexer_.Finish([](const Token&) { return true; });
@@ -176,7 +137,8 @@ bool DhcpdLeaseReader::TakeLeaseStatement() {
     if (count != 3 || tokens_[1].kind != TokenKind::Word || tokens_[2].kind != TokenKind::Word) {
       return false;
     }
-    std::optional<std::size_t> length = ParseHardwareBytes(tokens_[2].text, lease_.hardware);
+    std::optional<std::size_t> length =
+        sources::ParseHardwareAddress(tokens_[2].text, lease_.hardware);
     if (!length) {
       return false;
     }
@@ -218,16 +180,21 @@ void DhcpdLeaseReader::CommitLease() {
     leases_.Remove(lease_.address);
     return;
   }
-  std::string name = serverfiles::HostNameText(lease_.clientHostname);
+  std::string name = sources::HostNameText(lease_.clientHostname);
   if (name.empty()) {
-    name = serverfiles::HostNameText(lease_.ddnsName);
+    name = sources::HostNameText(lease_.ddnsName);
+  }
+  // An end before 1970 (a date dhcpd never writes) has passed as surely as one at 1970.
+  std::optional<std::uint64_t> expires;
+  if (lease_.ends) {
+    expires = static_cast<std::uint64_t>(std::max<std::int64_t>(*lease_.ends, 0));
   }
   leases_.Set(lease_.address,
               std::span<const std::uint8_t>(lease_.hardware.data(), lease_.hardwareLength), name,
-              lease_.ends);
+              expires);
 }
 
-std::optional<serverfiles::LeaseTable> ParseDhcpdLeases(std::string_view file, std::int64_t now) {
+std::optional<sources::LeaseTable> ParseDhcpdLeases(std::string_view file, std::int64_t now) {
   DhcpdLeaseReader reader(now);
   reader.Take(file);
   return std::move(reader).Finish();

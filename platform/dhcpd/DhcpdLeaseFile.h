@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "platform/dhcpd/DhcpdLexer.h"
-#include "platform/serverfiles/LeaseTable.h"
+#include "platform/sources/LeaseTable.h"
 
 namespace platform::dhcpd {
 
@@ -35,7 +35,7 @@ class DhcpdLeaseReader {
   // False once the bytes are not a dhcpd lease file; later chunks are then not looked at.
   bool Take(std::string_view chunk);
   // The current leases after the last chunk; none when the file is invalid.
-  std::optional<serverfiles::LeaseTable> Finish() &&;
+  std::optional<sources::LeaseTable> Finish() &&;
 
  private:
   // The statements of a lease and the lease header are at most this many tokens; longer
@@ -52,7 +52,7 @@ class DhcpdLeaseReader {
   struct LeaseBlock {
     std::uint32_t address = 0;
     Binding binding = Binding::Unstated;
-    std::array<std::uint8_t, serverfiles::kLongestHardwareAddress> hardware{};
+    std::array<std::uint8_t, sources::kLongestHardwareAddress> hardware{};
     std::size_t hardwareLength = 0;
     std::string clientHostname;
     std::string ddnsName;
@@ -72,7 +72,7 @@ class DhcpdLeaseReader {
 
   std::int64_t now_;
   DhcpdLexer lexer_;
-  serverfiles::LeaseTableBuilder leases_;
+  sources::LeaseTableBuilder leases_;
   bool failed_ = false;
   bool inLease_ = false;
   std::size_t skippedDepth_ = 0;  // braces open inside a block that is skipped
@@ -83,6 +83,6 @@ class DhcpdLeaseReader {
 };
 
 // A whole file at once.
-std::optional<serverfiles::LeaseTable> ParseDhcpdLeases(std::string_view file, std::int64_t now);
+std::optional<sources::LeaseTable> ParseDhcpdLeases(std::string_view file, std::int64_t now);
 
 }  // namespace platform::dhcpd

@@ -8,7 +8,7 @@
 namespace platform::dhcpd {
 namespace {
 
-class ReaderSink final : public serverfiles::LeaseFileSink {
+class ReaderSink final : public sources::LeaseFileSink {
  public:
   explicit ReaderSink(std::int64_t now) : now_(now) {}
 
@@ -19,22 +19,22 @@ class ReaderSink final : public serverfiles::LeaseFileSink {
     return leases_.has_value();
   }
 
-  serverfiles::LeaseTable TakeLeases() { return std::move(*leases_); }
+  sources::LeaseTable TakeLeases() { return std::move(*leases_); }
 
  private:
   std::int64_t now_;
   std::optional<DhcpdLeaseReader> reader_;
-  std::optional<serverfiles::LeaseTable> leases_;
+  std::optional<sources::LeaseTable> leases_;
 };
 
 }  // namespace
 
-DhcpdLeaseFileRead ReadDhcpdLeaseFile(const std::string& path, serverfiles::LeaseFileAccess& access,
+DhcpdLeaseFileRead ReadDhcpdLeaseFile(const std::string& path, sources::LeaseFileAccess& access,
                                       std::int64_t now) {
   ReaderSink sink(now);
   DhcpdLeaseFileRead read;
-  read.status = serverfiles::ReadLeaseFileOnce(path, access, sink);
-  if (read.status == serverfiles::LeaseFileStatus::Read) {
+  read.status = sources::ReadLeaseFileOnce(path, access, sink);
+  if (read.status == sources::LeaseFileStatus::Read) {
     read.leases = sink.TakeLeases();
   }
   return read;

@@ -7,12 +7,12 @@
 #include <string_view>
 
 #include "platform/dnsmasq/DhcpRange.h"
-#include "platform/serverfiles/Netmask.h"
+#include "platform/sources/Ipv4Text.h"
 
 namespace platform::dnsmasq {
 namespace {
 
-using serverfiles::ConfigProblem;
+using sources::ConfigProblem;
 
 bool IsWhiteSpace(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v';
@@ -109,10 +109,13 @@ bool ReadsEntry(std::string_view name, const std::vector<std::string_view>& want
 
 class ConfigReader {
  public:
-  ConfigReader(const serverfiles::ConfigFiles& files, std::span<const LocalIpv4Address> interfaces)
+  ConfigReader(const sources::ConfigFiles& files, std::span<const LocalIpv4Address> interfaces)
       : files_(files), interfaces_(interfaces) {}
 
   ConfigProblem ReadFile(const std::string& path);
+  ConfigProblem TakeCommandLineOption(std::string_view option) {
+    return TakeOption(OptionOf(option));
+  }
   DnsmasqConfig TakeConfig() { return std::move(config_); }
 
  private:
@@ -121,17 +124,17 @@ class ConfigReader {
   ConfigProblem AddRange(std::string_view value);
   void AddSubnet(std::uint32_t network, std::uint32_t mask);
 
-  const serverfiles::ConfigFiles& files_;
+  const sources::ConfigFiles& files_;
   std::span<const LocalIpv4Address> interfaces_;
-  serverfiles::IncludeTrail trail_;
+  sources::IncludeTrail trail_;
   std::set<std::string> read_;  // identities of the files read, as dnsmasq reads each once
   DnsmasqConfig config_;
 };
 
 ConfigProblem ConfigReader::ReadFile(const std::string& path) {
-  serverfiles::ConfigFileRead file = files_.read(path);
+  sources::ConfigFileRead file = files_.read(path);
   if (file.error != FileError::None) {
-    return ConfigProblem::Unreadable;
+    return file.tooLarge ? ConfigProblem::TooLarge : ConfigProblem::Unreadable;
   }
   if (!read_.insert(file.identity).second) {
     return ConfigProblem::None;
@@ -160,9 +163,11 @@ ConfigProblem ConfigReader::TakeOption(const Option& option) {
     return AddRange(option.value);
   }
   if (option.name == "dhcp-leasefile" && !option.value.empty()) {
-    config_.leaseFile = serverfiles::ResolvedPath(option.value);
+    config_.leaseFile = sources::ResolvedPath(option.value);
+  } else if (option.name == "pid-file" && !option.value.empty()) {
+    config_.pidFile = sources::ResolvedPath(option.value);
   } else if (option.name == "conf-file" && !option.value.empty()) {
-    return ReadFile(serverfiles::ResolvedPath(option.value));
+    return ReadFile(sources::ResolvedPath(option.value));
   } else if (option.name == "conf-dir" && !option.value.empty()) {
     return ReadFolder(option.value);
   }
@@ -188,7 +193,7 @@ ConfigProblem ConfigReader::ReadFolder(std::string_view value) {
       unwanted.push_back(fields[i]);
     }
   }
-  std::string folder = serverfiles::ResolvedPath(fields[0]);
+  std::string folder = sources::ResolvedPath(fields[0]);
   std::vector<DirectoryEntry> entries;
   if (files_.list(folder, entries) != FileError::None) {
     return ConfigProblem::Unreadable;
@@ -235,7 +240,7 @@ ConfigProblem ConfigReader::AddRange(std::string_view value) {
 }
 
 void ConfigReader::AddSubnet(std::uint32_t network, std::uint32_t mask) {
-  std::optional<std::uint8_t> length = serverfiles::PrefixLengthOfNetmask(mask);
+  std::optional<std::uint8_t> length = sources::PrefixLengthOfNetmask(mask);
   if (!length) {
     return;
   }
@@ -249,11 +254,17 @@ void ConfigReader::AddSubnet(std::uint32_t network, std::uint32_t mask) {
 
 }  // namespace
 
-DnsmasqConfigRead ReadDnsmasqConfig(const std::string& path, const serverfiles::ConfigFiles& files,
-                                    std::span<const LocalIpv4Address> interfaces) {
+DnsmasqConfigRead ReadDnsmasqConfig(const std::string& path, const sources::ConfigFiles& files,
+                                    std::span<const LocalIpv4Address> interfaces,
+                                    std::span<const std::string> commandLine) {
   ConfigReader reader(files, interfaces);
   DnsmasqConfigRead read;
   read.problem = reader.ReadFile(path);
+  for (const std::string& option : commandLine) {
+    if (read.problem == ConfigProblem::None) {
+      read.problem = reader.TakeCommandLineOption(option);
+    }
+  }
   if (read.problem == ConfigProblem::None) {
     read.config = reader.TakeConfig();
   }

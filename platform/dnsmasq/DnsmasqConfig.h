@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "platform/LocalAddresses.h"
-#include "platform/serverfiles/ConfigFiles.h"
+#include "platform/sources/ConfigFiles.h"
 #include "platform/sources/Ipv4Text.h"
 
 namespace platform::dnsmasq {
@@ -18,10 +18,12 @@ struct DnsmasqConfig {
   std::vector<sources::Ipv4Prefix> subnets;
   // The last `dhcp-leasefile`, else the default.
   std::string leaseFile = kDefaultLeaseFile;
+  // The last `pid-file` that names one; empty when there is none.
+  std::string pidFile;
 };
 
 struct DnsmasqConfigRead {
-  serverfiles::ConfigProblem problem = serverfiles::ConfigProblem::None;
+  sources::ConfigProblem problem = sources::ConfigProblem::None;
   DnsmasqConfig config;  // when problem is None
 };
 
@@ -39,7 +41,11 @@ struct DnsmasqConfigRead {
 // none holds is served on no interface and is no subnet. A netmask whose bits do not run
 // together gives no subnet either. Malformed: an unended quote, a `dhcp-range` that dnsmasq
 // refuses.
-DnsmasqConfigRead ReadDnsmasqConfig(const std::string& path, const serverfiles::ConfigFiles& files,
-                                    std::span<const LocalIpv4Address> interfaces);
+//
+// `commandLine`: long options given to dnsmasq beside the file, without their `--`
+// ("conf-dir=/etc/dnsmasq.d,.dpkg-dist"), read after it.
+DnsmasqConfigRead ReadDnsmasqConfig(const std::string& path, const sources::ConfigFiles& files,
+                                    std::span<const LocalIpv4Address> interfaces,
+                                    std::span<const std::string> commandLine = {});
 
 }  // namespace platform::dnsmasq

@@ -5,8 +5,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/serverfiles/HostNameText.h"
 #include "platform/sources/Ipv4Text.h"
+#include "platform/sources/Utf8Text.h"
 
 namespace platform::dnsmasq {
 namespace {
@@ -48,15 +48,15 @@ bool IsNumber(std::string_view text) {
 }
 
 // Epoch seconds of up to 18 digits (more would leave an int64); 0 never ends.
-std::optional<std::optional<std::int64_t>> ExpiryOf(std::string_view text) {
+std::optional<std::optional<std::uint64_t>> ExpiryOf(std::string_view text) {
   if (text.size() > 18) {
     return std::nullopt;
   }
-  std::int64_t seconds = 0;
+  std::uint64_t seconds = 0;
   for (char c : text) {
     seconds = seconds * 10 + (c - '0');
   }
-  return seconds == 0 ? std::optional<std::int64_t>() : std::optional<std::int64_t>(seconds);
+  return seconds == 0 ? std::optional<std::uint64_t>() : std::optional<std::uint64_t>(seconds);
 }
 
 bool IsHexDigit(char c) {
@@ -79,7 +79,7 @@ std::optional<std::vector<std::uint8_t>> HardwareOf(std::string_view text) {
     text.remove_prefix(dash + 1);
   }
   std::optional<std::vector<std::uint8_t>> bytes = sources::ParseHardwareAddress(text);
-  if (!bytes || bytes->size() > serverfiles::kLongestHardwareAddress) {
+  if (!bytes || bytes->size() > sources::kLongestHardwareAddress) {
     return std::nullopt;
   }
   return bytes;
@@ -109,7 +109,7 @@ bool DnsmasqLeaseReader::Take(std::string_view chunk) {
   return !failed_;
 }
 
-std::optional<serverfiles::LeaseTable> DnsmasqLeaseReader::Finish() && {
+std::optional<sources::LeaseTable> DnsmasqLeaseReader::Finish() && {
   if (!failed_ && !partial_.empty()) {
     failed_ = !TakeLine(partial_);
   }
@@ -132,17 +132,17 @@ bool DnsmasqLeaseReader::TakeLine(std::string_view line) {
   if (!address) {
     return true;
   }
-  std::optional<std::optional<std::int64_t>> expiry = ExpiryOf(fields[0]);
+  std::optional<std::optional<std::uint64_t>> expiry = ExpiryOf(fields[0]);
   std::optional<std::vector<std::uint8_t>> hardware = HardwareOf(fields[1]);
   if (!expiry || !hardware || count < 4) {
     return false;
   }
-  std::string name = fields[3] == "*" ? std::string() : serverfiles::HostNameText(fields[3]);
+  std::string name = fields[3] == "*" ? std::string() : sources::HostNameText(fields[3]);
   leases_.Set(*address, *hardware, name, *expiry);
   return true;
 }
 
-std::optional<serverfiles::LeaseTable> ParseDnsmasqLeases(std::string_view file) {
+std::optional<sources::LeaseTable> ParseDnsmasqLeases(std::string_view file) {
   DnsmasqLeaseReader reader;
   reader.Take(file);
   return std::move(reader).Finish();

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/serverfiles/LeaseTable.h"
+#include "platform/sources/LeaseTable.h"
 
 namespace platform::dnsmasq {
 
@@ -27,17 +27,17 @@ class DnsmasqLeaseReader {
   bool Take(std::string_view chunk);
   // The leases after the last chunk (a last line without its line end counts); none when the
   // file is invalid.
-  std::optional<serverfiles::LeaseTable> Finish() &&;
+  std::optional<sources::LeaseTable> Finish() &&;
 
  private:
   bool TakeLine(std::string_view line);
 
-  serverfiles::LeaseTableBuilder leases_;
+  sources::LeaseTableBuilder leases_;
   std::string partial_;  // the start of a line that the last chunk did not end
   bool failed_ = false;
 };
 
 // A whole file at once.
-std::optional<serverfiles::LeaseTable> ParseDnsmasqLeases(std::string_view file);
+std::optional<sources::LeaseTable> ParseDnsmasqLeases(std::string_view file);
 
 }  // namespace platform::dnsmasq

@@ -8,7 +8,7 @@
 namespace platform::dnsmasq {
 namespace {
 
-class ReaderSink final : public serverfiles::LeaseFileSink {
+class ReaderSink final : public sources::LeaseFileSink {
  public:
   void Restart() override {
     reader_.emplace();
@@ -20,21 +20,21 @@ class ReaderSink final : public serverfiles::LeaseFileSink {
     return leases_.has_value();
   }
 
-  serverfiles::LeaseTable TakeLeases() { return std::move(*leases_); }
+  sources::LeaseTable TakeLeases() { return std::move(*leases_); }
 
  private:
   std::optional<DnsmasqLeaseReader> reader_;
-  std::optional<serverfiles::LeaseTable> leases_;
+  std::optional<sources::LeaseTable> leases_;
 };
 
 }  // namespace
 
 DnsmasqLeaseFileRead ReadDnsmasqLeaseFile(const std::string& path,
-                                          serverfiles::LeaseFileAccess& access) {
+                                          sources::LeaseFileAccess& access) {
   ReaderSink sink;
   DnsmasqLeaseFileRead read;
-  read.status = serverfiles::ReadLeaseFileWhenStill(path, access, sink);
-  if (read.status == serverfiles::LeaseFileStatus::Read) {
+  read.status = sources::ReadLeaseFileWhenStill(path, access, sink);
+  if (read.status == sources::LeaseFileStatus::Read) {
     read.leases = sink.TakeLeases();
   }
   return read;

@@ -106,6 +106,10 @@ std::optional<std::string> ControlEndpointUrl(std::string_view server) {
   return UrlOf(host, port);
 }
 
+bool IsLocalDefaultServer(std::string_view server) {
+  return server == "127.0.0.1" || (server.size() == 9 && StartsWithNoCase(server, "localhost"));
+}
+
 std::optional<ControlEndpoint> ControlEndpointOf(std::string_view server,
                                                  std::string_view localSocket) {
   if (!server.empty() && server.front() == '/') {
@@ -115,9 +119,8 @@ std::optional<ControlEndpoint> ControlEndpointOf(std::string_view server,
   if (!url) {
     return std::nullopt;
   }
-  bool localDefault =
-      server == "127.0.0.1" || (server.size() == 9 && StartsWithNoCase(server, "localhost"));
-  return ControlEndpoint{localDefault ? std::string(localSocket) : std::string(), *std::move(url)};
+  return ControlEndpoint{IsLocalDefaultServer(server) ? std::string(localSocket) : std::string(),
+                         *std::move(url)};
 }
 
 }  // namespace platform::kea

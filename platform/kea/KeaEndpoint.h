@@ -19,6 +19,10 @@ std::optional<std::string> ControlEndpointUrl(std::string_view server);
 // kea-dhcp4's UNIX control socket where the Debian and Ubuntu packages put it.
 inline constexpr std::string_view kLocalControlSocket = "/run/kea/kea4-ctrl-socket";
 
+// The default answer, "127.0.0.1" or "localhost" (in any case) without a port: the server on this
+// machine, wherever it listens.
+bool IsLocalDefaultServer(std::string_view server);
+
 // Where the commands go: kea-dhcp4's UNIX socket, an HTTP(S) endpoint, or, when both are given,
 // the socket if it can be opened and otherwise the HTTP endpoint.
 struct ControlEndpoint {

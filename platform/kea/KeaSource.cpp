@@ -7,6 +7,7 @@
 #include "platform/kea/KeaEndpoint.h"
 #include "platform/kea/KeaLeasePages.h"
 #include "platform/kea/KeaSettings.h"
+#include "platform/kea/UnixSocketTransport.h"
 
 namespace platform::kea {
 namespace {
@@ -47,12 +48,22 @@ std::unique_ptr<sources::LeaseCursor> KeaSource::ReadRange(
       });
 }
 
-std::unique_ptr<sources::LeaseSource> OpenKeaSource(std::string_view server) {
-  std::optional<ControlEndpoint> endpoint = ControlEndpointOf(server);
+std::unique_ptr<sources::LeaseSource> OpenKeaSource(std::string_view server,
+                                                    std::string_view localSocket) {
+  std::optional<ControlEndpoint> endpoint = ControlEndpointOf(server, localSocket);
   if (!endpoint) {
     return nullptr;
   }
   return std::make_unique<KeaSource>(OpenControlTransport(*endpoint, ReadKeaSettings()));
+}
+
+std::unique_ptr<sources::LeaseSource> OpenRunningLocalKea(const std::string& socketPath) {
+  UnixConnection local = ConnectUnixSocket(socketPath);
+  if (local.status != dhcp_status::kSuccess) {
+    return nullptr;
+  }
+  return std::make_unique<KeaSource>(std::make_unique<UnixSocketTransport>(
+      socketPath, ReadKeaSettings(), std::move(local.socket)));
 }
 
 }  // namespace platform::kea

@@ -2,10 +2,12 @@
 
 #include <memory>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include "platform/kea/KeaClient.h"
+#include "platform/kea/KeaEndpoint.h"
 #include "platform/sources/LeaseSource.h"
 
 namespace platform::kea {
@@ -26,8 +28,14 @@ class KeaSource : public sources::LeaseSource {
   KeaClient client_;
 };
 
-// The Kea source that the server text names (KeaEndpoint.h), with the transport chosen and the
-// settings of the environment read now; null when the text names no endpoint.
-std::unique_ptr<sources::LeaseSource> OpenKeaSource(std::string_view server);
+// The Kea source that the server text names (KeaEndpoint.h, the default's local socket being
+// `localSocket`; none when it is empty), with the transport chosen and the settings of the
+// environment read now; null when the text names no endpoint.
+std::unique_ptr<sources::LeaseSource> OpenKeaSource(
+    std::string_view server, std::string_view localSocket = kLocalControlSocket);
+
+// The Kea source over kea-dhcp4's UNIX control socket at `socketPath` when the socket accepts a
+// connection now (the connection is kept for the first command): a running Kea. Null otherwise.
+std::unique_ptr<sources::LeaseSource> OpenRunningLocalKea(const std::string& socketPath);
 
 }  // namespace platform::kea

@@ -113,6 +113,11 @@ FileError ReadOnlyFile::Read(char* buffer, std::size_t room, std::size_t& count)
   return FileError::None;
 }
 
+bool IsRegularFile(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
 FileError ListDirectory(const std::string& path, std::vector<DirectoryEntry>& entries) {
   entries.clear();
   int fd;

@@ -10,12 +10,16 @@ std::string SystemMessageText(std::uint32_t code) {
   switch (code) {
     case dhcp_status::kSuccess:
       return "The operation completed successfully.\r\n";
+    case dhcp_status::kFileNotFound:
+      return "The system cannot find the file specified.\r\n";
     case dhcp_status::kAccessDenied:
       return "Access is denied.\r\n";
     case dhcp_status::kInvalidData:
       return "The data is invalid.\r\n";
     case dhcp_status::kNotSupported:
       return "The request is not supported.\r\n";
+    case dhcp_status::kOpenFailed:
+      return "The system cannot open the device or file specified.\r\n";
     case dhcp_status::kInvalidParameter:
       return "The parameter is incorrect.\r\n";
     case dhcp_status::kMoreData:

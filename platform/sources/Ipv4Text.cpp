@@ -95,6 +95,17 @@ std::uint32_t MaskOfPrefixLength(std::uint8_t length) {
   return ~((std::uint32_t{1} << (32 - length)) - 1);
 }
 
+std::optional<std::uint8_t> PrefixLengthOfNetmask(std::uint32_t mask) {
+  std::uint8_t length = 0;
+  while (length < 32 && (mask & (0x80000000u >> length)) != 0) {
+    ++length;
+  }
+  if (mask != MaskOfPrefixLength(length)) {
+    return std::nullopt;
+  }
+  return length;
+}
+
 Ipv4Prefix NetworkOf(Ipv4Prefix prefix) {
   return Ipv4Prefix{prefix.address & MaskOfPrefixLength(prefix.length), prefix.length};
 }
@@ -103,12 +114,15 @@ std::uint32_t LastAddressOf(Ipv4Prefix prefix) {
   return prefix.address | ~MaskOfPrefixLength(prefix.length);
 }
 
-std::optional<std::vector<std::uint8_t>> ParseHardwareAddress(std::string_view text) {
-  std::vector<std::uint8_t> bytes;
+namespace {
+
+// Hands each byte of a hardware address text to `put`, which returns false when it has no room
+// for it; false when the text is not of that form or did not fit.
+template <typename Put>
+bool ParseHexBytes(std::string_view text, Put&& put) {
   if (text.empty()) {
-    return bytes;
+    return true;
   }
-  bytes.reserve(text.size() / 3 + 1);
   for (;;) {
     std::size_t digits = 0;
     unsigned value = 0;
@@ -116,19 +130,47 @@ std::optional<std::vector<std::uint8_t>> ParseHardwareAddress(std::string_view t
       value = value * 16 + static_cast<unsigned>(HexValue(text[digits]));
       ++digits;
     }
-    if (digits == 0 || digits > 2) {
-      return std::nullopt;
+    if (digits == 0 || digits > 2 || !put(static_cast<std::uint8_t>(value))) {
+      return false;
     }
-    bytes.push_back(static_cast<std::uint8_t>(value));
     text.remove_prefix(digits);
     if (text.empty()) {
-      return bytes;
+      return true;
     }
     if (text.front() != ':') {
-      return std::nullopt;
+      return false;
     }
     text.remove_prefix(1);
   }
+}
+
+}  // namespace
+
+std::optional<std::vector<std::uint8_t>> ParseHardwareAddress(std::string_view text) {
+  std::vector<std::uint8_t> bytes;
+  bytes.reserve(text.size() / 3 + 1);
+  if (!ParseHexBytes(text, [&](std::uint8_t byte) {
+        bytes.push_back(byte);
+        return true;
+      })) {
+    return std::nullopt;
+  }
+  return bytes;
+}
+
+std::optional<std::size_t> ParseHardwareAddress(std::string_view text,
+                                                std::span<std::uint8_t> bytes) {
+  std::size_t count = 0;
+  if (!ParseHexBytes(text, [&](std::uint8_t byte) {
+        if (count == bytes.size()) {
+          return false;
+        }
+        bytes[count++] = byte;
+        return true;
+      })) {
+    return std::nullopt;
+  }
+  return count;
 }
 
 }  // namespace platform::sources

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,6 +30,10 @@ std::optional<Ipv4Prefix> ParseIpv4Prefix(std::string_view text);
 // The netmask of a prefix length from 0 to 32, in host order.
 std::uint32_t MaskOfPrefixLength(std::uint8_t length);
 
+// The prefix length of a netmask (host order) whose one bits run together from the top; none
+// for any other mask, which no prefix names.
+std::optional<std::uint8_t> PrefixLengthOfNetmask(std::uint32_t mask);
+
 // The prefix without host bits: "10.0.0.100/24" is 10.0.0.0/24.
 Ipv4Prefix NetworkOf(Ipv4Prefix prefix);
 
@@ -38,5 +43,9 @@ std::uint32_t LastAddressOf(Ipv4Prefix prefix);
 // Hexadecimal bytes of one or two digits joined by colons, as in "00:16:3e:0a:0b:0c"; the empty
 // text is the empty address.
 std::optional<std::vector<std::uint8_t>> ParseHardwareAddress(std::string_view text);
+// The same into `bytes` without allocating: the count, or none when the text is not of that form
+// or holds more bytes than fit.
+std::optional<std::size_t> ParseHardwareAddress(std::string_view text,
+                                                std::span<std::uint8_t> bytes);
 
 }  // namespace platform::sources

@@ -39,6 +39,8 @@ struct SourceLease {
   // shown as '?', whatever the source.
   std::string hostName;
   std::optional<std::uint64_t> expires;  // seconds since 1970-01-01 UTC; nothing: never
+
+  friend bool operator==(const SourceLease&, const SourceLease&) = default;
 };
 
 // The addresses from `first` to `last`, both included.

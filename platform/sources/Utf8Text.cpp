@@ -93,4 +93,8 @@ std::string ValidUtf8(std::string_view text) {
   return valid;
 }
 
+std::string HostNameText(std::string_view bytes) {
+  return ValidUtf8(bytes.substr(0, bytes.find('\0')));
+}
+
 }  // namespace platform::sources

@@ -16,4 +16,8 @@ bool IsValidUtf8(std::string_view text);
 // one; valid sequences stay as they are.
 std::string ValidUtf8(std::string_view text);
 
+// The host name that a server's file holds, as the text of a lease: the bytes up to the first NUL
+// (the servers keep names as C strings, so nothing after it was ever the name), made ValidUtf8.
+std::string HostNameText(std::string_view bytes);
+
 }  // namespace platform::sources

@@ -23,11 +23,12 @@ def checked_run(command, stdin=b"", environment=None, cwd=None):
     return output
 
 
-def save_with_leasedump(server_text, arguments=(), environment=None):
+def save_with_leasedump(server_text, arguments=(), environment=None, prefix=()):
     """leasedump's standard output after the server text and an empty file name answer, and the
-    files it left in its (otherwise empty) working directory, by name."""
+    files it left in its (otherwise empty) working directory, by name. `prefix` runs it through
+    another command, such as `ip netns exec NAME`."""
     with tempfile.TemporaryDirectory() as folder:
-        output = checked_run([os.path.abspath(LEASEDUMP), *arguments],
+        output = checked_run([*prefix, os.path.abspath(LEASEDUMP), *arguments],
                              f"{server_text}\n\n".encode(), environment, cwd=folder)
         files = {}
         for name in os.listdir(folder):

@@ -18,7 +18,7 @@ TEST(SystemErrorText, IsEmptyForACodeWithoutText) {
 
 // An error line is "Error: " and this text: none of the client's statuses may leave it bare.
 TEST(SystemErrorText, EveryStatusTheClientReturnsHasAText) {
-  for (std::uint32_t status : dhcp_status::kReturnedByKeaClient) {
+  for (std::uint32_t status : dhcp_status::kReturnedByDhcpApi) {
     EXPECT_NE(lease::SystemErrorText(status), "") << status;
   }
   EXPECT_EQ(lease::SystemErrorText(dhcp_status::kInvalidParameter), "The parameter is incorrect");

@@ -88,11 +88,29 @@ class WhereTheDemoServes(unittest.TestCase):
             }
             for name, (wanted, kea_socket, chosen) in cases.items():
                 with self.subTest(name):
-                    got, reasons = DEMO.where_to_serve(wanted, kea_socket)
+                    got, reasons = DEMO.where_to_serve(wanted, kea_socket, ())
                     self.assertEqual(got, chosen)
                     self.assertEqual(bool(reasons), chosen is None)
-            _, reasons = DEMO.where_to_serve(port, local_socket)
+            _, reasons = DEMO.where_to_serve(port, local_socket, ())
             self.assertIn(local_socket, reasons[0])
+            # A pid file that names a live process of the server's name comes first too; one
+            # whose process has ended, or runs another program, does not.
+            with open(f"/proc/{os.getpid()}/comm") as comm:
+                own_name = comm.read().strip()
+            live, stale = os.path.join(folder, "live.pid"), os.path.join(folder, "stale.pid")
+            with open(live, "w") as file:
+                file.write(f"{os.getpid()}\n")
+            ended = subprocess.Popen(["true"])
+            ended.wait()
+            with open(stale, "w") as file:
+                file.write(f"{ended.pid}\n")
+            missing = os.path.join(folder, "missing")
+            for pid_files, chosen in (([(live, own_name)], None), ([(live, "dhcpd")], port),
+                                      ([(stale, "true")], port)):
+                with self.subTest(pid_files=pid_files):
+                    got, reasons = DEMO.where_to_serve(port, missing, pid_files)
+                    self.assertEqual(got, chosen)
+                    self.assertEqual(bool(reasons), chosen is None)
 
 
 class DemoRuns(unittest.TestCase):

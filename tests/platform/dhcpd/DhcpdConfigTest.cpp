@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "tests/platform/serverfiles/LeaseText.h"
+#include "tests/platform/sources/LeaseText.h"
 #include "tests/support/TempDir.h"
 
 namespace platform::dhcpd {
 namespace {
 
-using serverfiles::ConfigProblem;
+using sources::ConfigProblem;
 
 std::vector<std::string> SubnetsOf(const DhcpdConfig& config) {
   std::vector<std::string> subnets;
@@ -152,6 +152,21 @@ INSTANTIATE_TEST_SUITE_P(
                    ConfigProblem::Malformed}),
     [](const testing::TestParamInfo<ProblemRow>& info) { return info.param.name; });
 
+// The pid file that dhcpd (and Debian's init script) takes: the last one of the outer scope.
+TEST(DhcpdConfig, PidFileNameOfTheOuterScope) {
+  test_support::FakeConfigFiles fake{
+      {{"/etc/dhcp/dhcpd.conf",
+        "pid-file-name \"/run/first.pid\";\ninclude \"/etc/dhcp/more.conf\";\n"
+        "shared-network lan { pid-file-name \"/run/inner.pid\";\n"
+        "  subnet 10.0.0.0 netmask 255.0.0.0 { pid-file-name \"/run/subnet.pid\"; } }\n"},
+       {"/etc/dhcp/more.conf", "pid-file-name \"run/last.pid\";\n"}}};
+  DhcpdConfigRead read = ReadDhcpdConfig("/etc/dhcp/dhcpd.conf", fake.Files());
+  ASSERT_EQ(read.problem, ConfigProblem::None);
+  EXPECT_EQ(read.config.pidFile, "/run/last.pid");
+  test_support::FakeConfigFiles none{{{"/etc/dhcp/dhcpd.conf", "authoritative;\n"}}};
+  EXPECT_EQ(ReadDhcpdConfig("/etc/dhcp/dhcpd.conf", none.Files()).config.pidFile, "");
+}
+
 TEST(DhcpdConfig, IncludesNestOnlySoDeep) {
   auto chain = [](int length) {
     std::map<std::string, std::string> files{
@@ -164,8 +179,8 @@ TEST(DhcpdConfig, IncludesNestOnlySoDeep) {
     test_support::FakeConfigFiles fake{files};
     return ReadDhcpdConfig("/etc/dhcp/dhcpd.conf", fake.Files()).problem;
   };
-  EXPECT_EQ(chain(serverfiles::kDeepestInclude), ConfigProblem::None);
-  EXPECT_EQ(chain(serverfiles::kDeepestInclude + 1), ConfigProblem::TooDeep);
+  EXPECT_EQ(chain(sources::kDeepestInclude), ConfigProblem::None);
+  EXPECT_EQ(chain(sources::kDeepestInclude + 1), ConfigProblem::TooDeep);
 }
 
 // The configuration that scripts/file_servers_sandbox.py gives a real dhcpd, read from the disk
@@ -173,7 +188,7 @@ TEST(DhcpdConfig, IncludesNestOnlySoDeep) {
 TEST(DhcpdConfig, OfTheSandboxThroughTheSystemsFiles) {
   DhcpdConfigRead read = ReadDhcpdConfig(
       std::string(LEASEDUMP_SOURCE_DIR) + "/fuzz/corpus/fuzz_server_configs/dhcpd-sandbox",
-      serverfiles::SystemConfigFiles());
+      sources::SystemConfigFiles());
   ASSERT_EQ(read.problem, ConfigProblem::None);
   EXPECT_EQ(SubnetsOf(read.config), (std::vector<std::string>{"192.0.2.0/25", "192.0.2.128/25"}));
   EXPECT_EQ(read.config.leaseFile, "/var/lib/dhcp/dhcpd.leases");
@@ -187,14 +202,13 @@ TEST(DhcpdConfig, IncludesThroughTheSystemsFiles) {
   test_support::WriteWholeFile(folder.PathOf("sub.conf"), "subnet 10.0.0.0 netmask 255.0.0.0 {}\n");
   std::filesystem::create_symlink(folder.PathOf("main.conf"), folder.PathOf("link.conf"));
   // The link is the file being read: a loop, however it is named.
-  EXPECT_EQ(ReadDhcpdConfig(folder.PathOf("main.conf"), serverfiles::SystemConfigFiles()).problem,
+  EXPECT_EQ(ReadDhcpdConfig(folder.PathOf("main.conf"), sources::SystemConfigFiles()).problem,
             ConfigProblem::TooDeep);
   std::filesystem::remove(folder.PathOf("link.conf"));
-  EXPECT_EQ(ReadDhcpdConfig(folder.PathOf("main.conf"), serverfiles::SystemConfigFiles()).problem,
+  EXPECT_EQ(ReadDhcpdConfig(folder.PathOf("main.conf"), sources::SystemConfigFiles()).problem,
             ConfigProblem::Unreadable);
   test_support::WriteWholeFile(folder.PathOf("link.conf"), "");
-  DhcpdConfigRead read =
-      ReadDhcpdConfig(folder.PathOf("main.conf"), serverfiles::SystemConfigFiles());
+  DhcpdConfigRead read = ReadDhcpdConfig(folder.PathOf("main.conf"), sources::SystemConfigFiles());
   ASSERT_EQ(read.problem, ConfigProblem::None);
   EXPECT_EQ(SubnetsOf(read.config), std::vector<std::string>{"10.0.0.0/8"});
 }

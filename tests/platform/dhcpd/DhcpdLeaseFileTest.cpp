@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/platform/serverfiles/LeaseText.h"
+#include "tests/platform/sources/LeaseText.h"
 #include "tests/support/TempDir.h"
 
 namespace platform::dhcpd {
@@ -16,7 +16,7 @@ using test_support::LeaseLines;
 constexpr std::int64_t kNow = 1700000000;  // 2023-11-14 22:13:20 UTC
 
 std::vector<std::string> LinesOf(std::string_view file) {
-  std::optional<serverfiles::LeaseTable> table = ParseDhcpdLeases(file, kNow);
+  std::optional<sources::LeaseTable> table = ParseDhcpdLeases(file, kNow);
   EXPECT_TRUE(table.has_value()) << file;
   return table ? LeaseLines(*table) : std::vector<std::string>{"invalid"};
 }
@@ -216,7 +216,7 @@ TEST(DhcpdLeaseReader, ChunksOfAnySizeReadAsTheWhole) {
     for (std::size_t at = 0; at < kSample.size(); at += size) {
       ASSERT_TRUE(reader.Take(std::string_view(kSample).substr(at, size)));
     }
-    std::optional<serverfiles::LeaseTable> table = std::move(reader).Finish();
+    std::optional<sources::LeaseTable> table = std::move(reader).Finish();
     ASSERT_TRUE(table.has_value()) << size;
     EXPECT_EQ(LeaseLines(*table), whole) << "chunks of " << size;
   }

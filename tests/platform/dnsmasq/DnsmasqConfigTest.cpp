@@ -8,13 +8,13 @@
 #include <vector>
 
 #include "platform/dnsmasq/DhcpRange.h"
-#include "tests/platform/serverfiles/LeaseText.h"
+#include "tests/platform/sources/LeaseText.h"
 #include "tests/support/TempDir.h"
 
 namespace platform::dnsmasq {
 namespace {
 
-using serverfiles::ConfigProblem;
+using sources::ConfigProblem;
 
 // The test's machine: a LAN on 192.0.2.0/25, another on 192.0.2.128/25, and loopback.
 const std::vector<LocalIpv4Address> kInterfaces = {
@@ -159,6 +159,29 @@ INSTANTIATE_TEST_SUITE_P(
                    ConfigProblem::Malformed}),
     [](const testing::TestParamInfo<ProblemRow>& info) { return info.param.name; });
 
+// What the service gives dnsmasq on its command line (Debian's conf-dir) is read after the file,
+// a file that both name once; the pid file is the last one named.
+TEST(DnsmasqConfig, CommandLineAfterTheFile) {
+  test_support::FakeConfigFiles fake{
+      {{"/etc/dnsmasq.conf",
+        "dhcp-range=10.1.0.1,10.1.0.9,255.255.255.0\nconf-dir=/etc/dnsmasq.d\npid-file=/run/"
+        "a.pid\n"},
+       {"/etc/dnsmasq.d/lan", "dhcp-range=10.2.0.1,10.2.0.9,255.255.255.0\n"},
+       {"/etc/dnsmasq.d/lan.dpkg-old", "dhcp-range=10.3.0.1,10.3.0.9,255.255.255.0\n"},
+       {"/etc/extra.conf", "dhcp-range=10.4.0.1,10.4.0.9,255.255.255.0\n"}}};
+  const std::string commandLine[] = {"conf-dir=/etc/dnsmasq.d,.dpkg-dist,.dpkg-old",
+                                     "conf-file=/etc/extra.conf", "pid-file=/run/b.pid"};
+  DnsmasqConfigRead read =
+      ReadDnsmasqConfig("/etc/dnsmasq.conf", fake.Files(), kInterfaces, commandLine);
+  ASSERT_EQ(read.problem, ConfigProblem::None);
+  EXPECT_EQ(SubnetsOf(read.config),
+            (std::vector<std::string>{"10.1.0.0/24", "10.2.0.0/24", "10.3.0.0/24", "10.4.0.0/24"}));
+  EXPECT_EQ(read.config.pidFile, "/run/b.pid");
+  const std::string missing[] = {"conf-dir=/etc/none"};
+  EXPECT_EQ(ReadDnsmasqConfig("/etc/dnsmasq.conf", fake.Files(), kInterfaces, missing).problem,
+            ConfigProblem::Unreadable);
+}
+
 TEST(DnsmasqConfig, ConfFilesNestOnlySoDeep) {
   auto chain = [](int length) {
     std::map<std::string, std::string> files{{"/etc/dnsmasq.conf", "conf-file=/etc/1\n"}};
@@ -169,8 +192,8 @@ TEST(DnsmasqConfig, ConfFilesNestOnlySoDeep) {
     test_support::FakeConfigFiles fake{files};
     return ReadDnsmasqConfig("/etc/dnsmasq.conf", fake.Files(), kInterfaces).problem;
   };
-  EXPECT_EQ(chain(serverfiles::kDeepestInclude), ConfigProblem::None);
-  EXPECT_EQ(chain(serverfiles::kDeepestInclude + 1), ConfigProblem::TooDeep);
+  EXPECT_EQ(chain(sources::kDeepestInclude), ConfigProblem::None);
+  EXPECT_EQ(chain(sources::kDeepestInclude + 1), ConfigProblem::TooDeep);
 }
 
 // The configuration that scripts/file_servers_sandbox.py gives a real dnsmasq, read from the
@@ -190,7 +213,7 @@ TEST(DnsmasqConfig, ThroughTheSystemsFiles) {
   test_support::WriteWholeFile(folder.PathOf("d/c.txt"),
                                "dhcp-range=10.3.0.1,10.3.0.9,255.255.0.0\n");
   DnsmasqConfigRead read =
-      ReadDnsmasqConfig(folder.PathOf("main.conf"), serverfiles::SystemConfigFiles(), kInterfaces);
+      ReadDnsmasqConfig(folder.PathOf("main.conf"), sources::SystemConfigFiles(), kInterfaces);
   ASSERT_EQ(read.problem, ConfigProblem::None);
   EXPECT_EQ(SubnetsOf(read.config), (std::vector<std::string>{"192.0.2.0/25", "192.0.2.128/25",
                                                               "10.1.0.0/16", "10.2.0.0/16"}));

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/platform/serverfiles/LeaseText.h"
+#include "tests/platform/sources/LeaseText.h"
 #include "tests/support/TempDir.h"
 
 namespace platform::dnsmasq {
@@ -23,7 +23,7 @@ struct Row {
 class LeaseFileTable : public testing::TestWithParam<Row> {};
 
 TEST_P(LeaseFileTable, CurrentLeases) {
-  std::optional<serverfiles::LeaseTable> table = ParseDnsmasqLeases(GetParam().file);
+  std::optional<sources::LeaseTable> table = ParseDnsmasqLeases(GetParam().file);
   ASSERT_EQ(table.has_value(), GetParam().valid);
   if (table) {
     EXPECT_EQ(LeaseLines(*table), GetParam().leases);
@@ -87,7 +87,7 @@ TEST(DnsmasqLeaseReader, ChunksOfAnySizeReadAsTheWhole) {
     for (std::size_t at = 0; at < file.size(); at += size) {
       ASSERT_TRUE(reader.Take(std::string_view(file).substr(at, size)));
     }
-    std::optional<serverfiles::LeaseTable> table = std::move(reader).Finish();
+    std::optional<sources::LeaseTable> table = std::move(reader).Finish();
     ASSERT_TRUE(table.has_value());
     EXPECT_EQ(LeaseLines(*table), whole) << "chunks of " << size;
   }
@@ -98,7 +98,7 @@ TEST(DnsmasqLeaseReader, ChunksOfAnySizeReadAsTheWhole) {
 TEST(DnsmasqLeaseFile, AsARealServerWroteIt) {
   std::string file = test_support::ReadWholeFile(std::string(LEASEDUMP_SOURCE_DIR) +
                                                  "/fuzz/corpus/fuzz_dnsmasq_leases/sandbox");
-  std::optional<serverfiles::LeaseTable> table = ParseDnsmasqLeases(file);
+  std::optional<sources::LeaseTable> table = ParseDnsmasqLeases(file);
   ASSERT_TRUE(table.has_value());
   EXPECT_EQ(LeaseLines(*table),
             (std::vector<std::string>{"192.0.2.214 02:00:00:00:02:01 busybox-client 1796706122",

@@ -15,7 +15,7 @@
 
 #include "platform/dnsmasq/DnsmasqLeaseFile.h"
 #include "platform/dnsmasq/DnsmasqLeaseFileRead.h"
-#include "tests/platform/serverfiles/LeaseText.h"
+#include "tests/platform/sources/LeaseText.h"
 #include "tests/support/TempDir.h"
 
 namespace platform::dnsmasq {
@@ -83,9 +83,9 @@ TEST(DnsmasqLeaseFile, EveryReadingDuringRewritesIsOneWholeState) {
   const auto end = std::chrono::steady_clock::now() + 4s;
   int readings = 0;
   while (std::chrono::steady_clock::now() < end) {
-    serverfiles::SystemLeaseFileAccess access;
+    sources::SystemLeaseFileAccess access;
     DnsmasqLeaseFileRead read = ReadDnsmasqLeaseFile(path, access);
-    ASSERT_EQ(read.status, serverfiles::LeaseFileStatus::Read);
+    ASSERT_EQ(read.status, sources::LeaseFileStatus::Read);
     std::vector<std::string> lines = test_support::LeaseLines(read.leases);
     ASSERT_TRUE(lines == expected[0] || lines == expected[1])
         << "a reading of " << lines.size() << " leases";

@@ -39,6 +39,15 @@ TEST(Ipv4Text, PrefixAndItsMask) {
   }
 }
 
+TEST(Ipv4Text, NetmaskIsAPrefixLengthOnlyWhenItsOnesRunTogether) {
+  for (std::uint8_t length = 0; length <= 32; ++length) {
+    EXPECT_EQ(PrefixLengthOfNetmask(MaskOfPrefixLength(length)), length);
+  }
+  for (std::uint32_t mask : {0x00FFFFFFu, 0xFF00FF00u, 0xFFFFFFFEu ^ 0x100u, 0x00000001u}) {
+    EXPECT_EQ(PrefixLengthOfNetmask(mask), std::nullopt) << mask;
+  }
+}
+
 TEST(Ipv4Text, HardwareAddressBytes) {
   EXPECT_EQ(ParseHardwareAddress("00:1a:2B:3c:4d:5e"), (Bytes{0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E}));
   EXPECT_EQ(ParseHardwareAddress(""), Bytes{});
@@ -47,6 +56,13 @@ TEST(Ipv4Text, HardwareAddressBytes) {
   for (const char* text : {":", "00:", ":00", "00::11", "001:22", "0g", "00-11", "00:11 "}) {
     EXPECT_EQ(ParseHardwareAddress(text), std::nullopt) << text;
   }
+  // Into a buffer of its own: the same bytes, and an address that does not fit is none.
+  std::uint8_t room[3] = {};
+  EXPECT_EQ(ParseHardwareAddress("0a:0b:0c", room), 3u);
+  EXPECT_EQ(Bytes(room, room + 3), (Bytes{0x0A, 0x0B, 0x0C}));
+  EXPECT_EQ(ParseHardwareAddress("", room), 0u);
+  EXPECT_EQ(ParseHardwareAddress("1:2:3:4", room), std::nullopt);
+  EXPECT_EQ(ParseHardwareAddress("00::11", room), std::nullopt);
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-namespace platform::serverfiles {
+namespace platform::sources {
 
 enum class ServerKind { Dhcpd, Dnsmasq };
 
@@ -14,4 +14,4 @@ enum class ServerKind { Dhcpd, Dnsmasq };
 // line has; anything else is dhcpd's, whose reader then says whether it really is.
 ServerKind ServerKindOf(std::string_view configuration);
 
-}  // namespace platform::serverfiles
+}  // namespace platform::sources

@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/serverfiles/ConfigFiles.h"
-#include "platform/serverfiles/LeaseFileRead.h"
+#include "platform/sources/ConfigFiles.h"
+#include "platform/sources/LeaseFileRead.h"
 #include "tests/support/TempDir.h"
 
-namespace platform::serverfiles {
+namespace platform::sources {
 namespace {
 
 class NoSink final : public LeaseFileSink {
@@ -33,6 +33,14 @@ TEST(SystemFiles, OnlyRegularFilesAreRead) {
   EXPECT_EQ(files.read(folder.PathOf("folder")).error, FileError::NotAFile);
   EXPECT_EQ(files.read(folder.PathOf("missing")).error, FileError::NotFound);
   EXPECT_EQ(files.read(folder.PathOf("missing/below")).error, FileError::NotFound);
+  // A configuration is told from Kea's socket by this, before anything is opened.
+  test_support::WriteWholeFile(folder.PathOf("file"), "");
+  std::filesystem::create_symlink(folder.PathOf("file"), folder.PathOf("link"));
+  EXPECT_TRUE(IsRegularFile(folder.PathOf("file")));
+  EXPECT_TRUE(IsRegularFile(folder.PathOf("link")));
+  for (const char* name : {"pipe", "folder", "missing"}) {
+    EXPECT_FALSE(IsRegularFile(folder.PathOf(name))) << name;
+  }
 
   SystemLeaseFileAccess access;
   NoSink sink;
@@ -40,6 +48,22 @@ TEST(SystemFiles, OnlyRegularFilesAreRead) {
   EXPECT_EQ(ReadLeaseFileWhenStill(folder.PathOf("folder"), access, sink),
             LeaseFileStatus::Unreadable);
   EXPECT_EQ(ReadLeaseFileOnce(folder.PathOf("missing"), access, sink), LeaseFileStatus::NotFound);
+}
+
+// Past the bound a configuration is not read at all (its size says so), and the reader is told
+// why, so that it is not taken for a file that is missing or locked.
+TEST(SystemFiles, ConfigurationPastTheBoundIsTooLarge) {
+  test_support::TempDir folder;
+  test_support::WriteWholeFile(folder.PathOf("big.conf"), "");
+  std::filesystem::resize_file(folder.PathOf("big.conf"), kLargestConfigFile + 1);
+  test_support::WriteWholeFile(folder.PathOf("fits.conf"), "");
+  std::filesystem::resize_file(folder.PathOf("fits.conf"), kLargestConfigFile);
+  ConfigFileRead big = SystemConfigFiles().read(folder.PathOf("big.conf"));
+  EXPECT_EQ(big.error, FileError::Failed);
+  EXPECT_TRUE(big.tooLarge);
+  ConfigFileRead fits = SystemConfigFiles().read(folder.PathOf("fits.conf"));
+  EXPECT_EQ(fits.error, FileError::None);
+  EXPECT_EQ(fits.text.size(), kLargestConfigFile);
 }
 
 TEST(SystemFiles, TwoPathsOfOneFileAreOneFile) {
@@ -72,4 +96,4 @@ TEST(SystemFiles, AFolderListsItsEntries) {
 }
 
 }  // namespace
-}  // namespace platform::serverfiles
+}  // namespace platform::sources

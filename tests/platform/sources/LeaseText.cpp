@@ -1,4 +1,4 @@
-#include "tests/platform/serverfiles/LeaseText.h"
+#include "tests/platform/sources/LeaseText.h"
 
 #include <cstdio>
 
@@ -6,10 +6,10 @@
 
 namespace test_support {
 
-std::vector<std::string> LeaseLines(const platform::serverfiles::LeaseTable& table) {
+std::vector<std::string> LeaseLines(const platform::sources::LeaseTable& table) {
   std::vector<std::string> lines;
   for (std::size_t i = 0; i < table.Size(); ++i) {
-    platform::serverfiles::FileLease lease = table.At(i);
+    platform::sources::SourceLease lease = table.At(i);
     std::string line = platform::sources::FormatIpv4Address(lease.address);
     line += ' ';
     for (std::size_t b = 0; b < lease.hardwareAddress.size(); ++b) {
@@ -23,16 +23,16 @@ std::vector<std::string> LeaseLines(const platform::serverfiles::LeaseTable& tab
     line += ' ';
     line += lease.hostName.empty() ? std::string("-") : lease.hostName;
     line += ' ';
-    line += lease.expiry ? std::to_string(*lease.expiry) : std::string("never");
+    line += lease.expires ? std::to_string(*lease.expires) : std::string("never");
     lines.push_back(std::move(line));
   }
   return lines;
 }
 
-platform::serverfiles::ConfigFiles FakeConfigFiles::Files() {
-  platform::serverfiles::ConfigFiles files;
+platform::sources::ConfigFiles FakeConfigFiles::Files() {
+  platform::sources::ConfigFiles files;
   files.read = [this](const std::string& path) {
-    platform::serverfiles::ConfigFileRead read;
+    platform::sources::ConfigFileRead read;
     auto found = texts.find(path);
     if (found == texts.end()) {
       read.error = platform::FileError::NotFound;

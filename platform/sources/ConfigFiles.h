@@ -8,7 +8,7 @@
 
 #include "platform/ReadOnlyFile.h"
 
-namespace platform::serverfiles {
+namespace platform::sources {
 
 // How the configuration readers reach files: injected, so that the parsing itself touches no
 // file and is tested with files of the test's own. The readers open only the paths that the
@@ -26,6 +26,7 @@ struct ConfigFileRead {
   std::string text;
   // What the file itself is (its device and inode), so that two paths of one file are one file.
   std::string identity;
+  bool tooLarge = false;  // past kLargestConfigFile; `error` is then Failed
 };
 
 struct ConfigFiles {
@@ -48,6 +49,7 @@ enum class ConfigProblem {
   Unreadable,  // it, or a file it includes, cannot be read
   Malformed,   // its text is not what the server would take
   TooDeep,     // includes nest past kDeepestInclude, or include each other
+  TooLarge,    // it, or a file it includes, is past kLargestConfigFile
 };
 
 // The files being read, outermost first: a file that includes one of them would never end.
@@ -61,4 +63,4 @@ class IncludeTrail {
   std::vector<std::string> identities_;
 };
 
-}  // namespace platform::serverfiles
+}  // namespace platform::sources

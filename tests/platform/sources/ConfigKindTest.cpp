@@ -1,8 +1,8 @@
-#include "platform/serverfiles/ConfigKind.h"
+#include "platform/sources/ConfigKind.h"
 
 #include <gtest/gtest.h>
 
-namespace platform::serverfiles {
+namespace platform::sources {
 namespace {
 
 struct Row {
@@ -17,7 +17,7 @@ TEST_P(ConfigKindTable, IsTold) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    ServerFiles, ConfigKindTable,
+    Sources, ConfigKindTable,
     testing::Values(
         Row{"# Configuration file for dnsmasq.\n#\nport=0\nbind-interfaces\n"
             "dhcp-range = 192.0.2.10,192.0.2.20 # spaces\n  no-resolv # bare\n",
@@ -33,4 +33,4 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"", ServerKind::Dhcpd}, Row{"# only comments\n\n", ServerKind::Dhcpd}));
 
 }  // namespace
-}  // namespace platform::serverfiles
+}  // namespace platform::sources

@@ -7,7 +7,7 @@
 
 #include "platform/ReadOnlyFile.h"
 
-namespace platform::serverfiles {
+namespace platform::sources {
 
 // The reading of a lease file in bounded chunks, never the whole file in memory.
 
@@ -87,4 +87,4 @@ LeaseFileStatus ReadLeaseFileOnce(const std::string& path, LeaseFileAccess& acce
 LeaseFileStatus ReadLeaseFileWhenStill(const std::string& path, LeaseFileAccess& access,
                                        LeaseFileSink& sink);
 
-}  // namespace platform::serverfiles
+}  // namespace platform::sources

@@ -1,8 +1,8 @@
-#include "platform/serverfiles/ConfigKind.h"
+#include "platform/sources/ConfigKind.h"
 
 #include <cstddef>
 
-namespace platform::serverfiles {
+namespace platform::sources {
 namespace {
 
 bool IsBlank(char c) {
@@ -61,4 +61,4 @@ ServerKind ServerKindOf(std::string_view configuration) {
   return anyOption ? ServerKind::Dnsmasq : ServerKind::Dhcpd;
 }
 
-}  // namespace platform::serverfiles
+}  // namespace platform::sources

@@ -1,10 +1,10 @@
-#include "platform/serverfiles/HostNameText.h"
+#include "platform/sources/Utf8Text.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-namespace platform::serverfiles {
+namespace platform::sources {
 namespace {
 
 struct Row {
@@ -19,7 +19,7 @@ TEST_P(HostNameTable, IsUtf8) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    ServerFiles, HostNameTable,
+    Sources, HostNameTable,
     testing::Values(Row{"ws1.example.org.", "ws1.example.org."},
                     Row{"\xC3\x9C"
                         "ber \xE2\x82\xAC \xF0\x9F\x98\x80",
@@ -41,4 +41,4 @@ INSTANTIATE_TEST_SUITE_P(
                         "\x7F\xDF\xBF\xEF\xBF\xBF\xF4\x8F\xBF\xBF"}));
 
 }  // namespace
-}  // namespace platform::serverfiles
+}  // namespace platform::sources

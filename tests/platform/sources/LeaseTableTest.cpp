@@ -1,4 +1,4 @@
-#include "platform/serverfiles/LeaseTable.h"
+#include "platform/sources/LeaseTable.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace platform::serverfiles {
+namespace platform::sources {
 namespace {
 
 // Many declarations of few addresses in a random order, and removals among them: the table
@@ -16,7 +16,7 @@ namespace {
 // that shrink and grow again keep their own text.
 TEST(LeaseTable, HoldsTheLastDeclarationOfEachAddress) {
   std::mt19937 random(7);
-  std::map<std::uint32_t, FileLease> expected;
+  std::map<std::uint32_t, SourceLease> expected;
   LeaseTableBuilder builder;
   for (int i = 0; i < 20000; ++i) {
     std::uint32_t address = 0x0A000000u + random() % 3000;
@@ -25,15 +25,15 @@ TEST(LeaseTable, HoldsTheLastDeclarationOfEachAddress) {
       expected.erase(address);
       continue;
     }
-    FileLease lease;
+    SourceLease lease;
     lease.address = address;
     lease.hardwareAddress.assign(random() % (kLongestHardwareAddress + 1),
                                  static_cast<std::uint8_t>(i));
     lease.hostName = std::string(random() % 12, static_cast<char>('a' + i % 26));
     if (random() % 2 == 0) {
-      lease.expiry = i;
+      lease.expires = i;
     }
-    builder.Set(address, lease.hardwareAddress, lease.hostName, lease.expiry);
+    builder.Set(address, lease.hardwareAddress, lease.hostName, lease.expires);
     expected[address] = lease;
   }
   LeaseTable table = std::move(builder).Finish();
@@ -54,7 +54,7 @@ TEST(LeaseTable, LeasesOfARange) {
   LeaseTable table = std::move(builder).Finish();
   auto addresses = [&](std::uint32_t first, std::uint32_t last) {
     std::vector<std::uint32_t> found;
-    for (const FileLease& lease : table.LeasesIn(first, last)) {
+    for (const SourceLease& lease : table.LeasesIn(first, last)) {
       found.push_back(lease.address);
     }
     return found;
@@ -67,4 +67,4 @@ TEST(LeaseTable, LeasesOfARange) {
 }
 
 }  // namespace
-}  // namespace platform::serverfiles
+}  // namespace platform::sources

@@ -1,11 +1,11 @@
-#include "platform/serverfiles/LeaseFileRead.h"
+#include "platform/sources/LeaseFileRead.h"
 
 #include <algorithm>
 #include <chrono>
 #include <thread>
 #include <vector>
 
-namespace platform::serverfiles {
+namespace platform::sources {
 namespace {
 
 // Between two readings of a file that was still but not whole (a last line that does not end),
@@ -153,4 +153,4 @@ LeaseFileStatus ReadLeaseFileWhenStill(const std::string& path, LeaseFileAccess&
   }
 }
 
-}  // namespace platform::serverfiles
+}  // namespace platform::sources

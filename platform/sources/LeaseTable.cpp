@@ -1,10 +1,10 @@
-#include "platform/serverfiles/LeaseTable.h"
+#include "platform/sources/LeaseTable.h"
 
 #include <algorithm>
 #include <bit>
 #include <stdexcept>
 
-namespace platform::serverfiles {
+namespace platform::sources {
 namespace {
 
 constexpr std::size_t kFirstSlotCount = 1024;
@@ -21,15 +21,15 @@ std::size_t SlotOf(std::uint32_t address, std::size_t slotCount) {
 
 }  // namespace
 
-FileLease LeaseTable::At(std::size_t index) const {
+SourceLease LeaseTable::At(std::size_t index) const {
   const StoredLease& stored = leases_[index];
-  FileLease lease;
+  SourceLease lease;
   lease.address = stored.address;
   lease.hardwareAddress.assign(stored.hardware.begin(),
                                stored.hardware.begin() + stored.hardwareLength);
   lease.hostName = names_.substr(stored.nameOffset, stored.nameLength);
-  if (stored.expires) {
-    lease.expiry = stored.expiry;
+  if (stored.expiring) {
+    lease.expires = stored.expires;
   }
   return lease;
 }
@@ -41,8 +41,8 @@ std::size_t LeaseTable::LowerBound(std::uint32_t address) const {
   return static_cast<std::size_t>(found - leases_.begin());
 }
 
-std::vector<FileLease> LeaseTable::LeasesIn(std::uint32_t first, std::uint32_t last) const {
-  std::vector<FileLease> leases;
+std::vector<SourceLease> LeaseTable::LeasesIn(std::uint32_t first, std::uint32_t last) const {
+  std::vector<SourceLease> leases;
   for (std::size_t i = LowerBound(first); i < leases_.size() && leases_[i].address <= last; ++i) {
     leases.push_back(At(i));
   }
@@ -50,7 +50,7 @@ std::vector<FileLease> LeaseTable::LeasesIn(std::uint32_t first, std::uint32_t l
 }
 
 void LeaseTableBuilder::Set(std::uint32_t address, std::span<const std::uint8_t> hardware,
-                            std::string_view hostName, std::optional<std::int64_t> expiry) {
+                            std::string_view hostName, std::optional<std::uint64_t> expires) {
   if (hardware.size() > kLongestHardwareAddress) {
     throw std::length_error("hardware address longer than a lease file holds");
   }
@@ -58,8 +58,8 @@ void LeaseTableBuilder::Set(std::uint32_t address, std::span<const std::uint8_t>
   lease.current = true;
   lease.hardwareLength = static_cast<std::uint8_t>(hardware.size());
   std::copy(hardware.begin(), hardware.end(), lease.hardware.begin());
-  lease.expires = expiry.has_value();
-  lease.expiry = expiry.value_or(0);
+  lease.expiring = expires.has_value();
+  lease.expires = expires.value_or(0);
   PlaceName(lease, hostName);
 }
 
@@ -137,4 +137,4 @@ LeaseTable LeaseTableBuilder::Finish() && {
   return table;
 }
 
-}  // namespace platform::serverfiles
+}  // namespace platform::sources

@@ -1,8 +1,8 @@
-#include "platform/serverfiles/ConfigFiles.h"
+#include "platform/sources/ConfigFiles.h"
 
 #include <algorithm>
 
-namespace platform::serverfiles {
+namespace platform::sources {
 namespace {
 
 ConfigFileRead ReadSystemFile(const std::string& path) {
@@ -18,6 +18,7 @@ ConfigFileRead ReadSystemFile(const std::string& path) {
   }
   if (stamp.size > kLargestConfigFile) {
     read.error = FileError::Failed;
+    read.tooLarge = true;
     return read;
   }
   read.identity = std::to_string(stamp.device) + ":" + std::to_string(stamp.inode);
@@ -30,6 +31,7 @@ ConfigFileRead ReadSystemFile(const std::string& path) {
     }
     if (read.text.size() + count > kLargestConfigFile) {
       read.error = FileError::Failed;
+      read.tooLarge = true;
       break;
     }
     read.text.append(buffer, count);
@@ -68,4 +70,4 @@ void IncludeTrail::Leave() {
   identities_.pop_back();
 }
 
-}  // namespace platform::serverfiles
+}  // namespace platform::sources

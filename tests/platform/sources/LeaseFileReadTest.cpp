@@ -1,4 +1,4 @@
-#include "platform/serverfiles/LeaseFileRead.h"
+#include "platform/sources/LeaseFileRead.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace platform::serverfiles {
+namespace platform::sources {
 namespace {
 
 constexpr std::int64_t kMs = 1'000'000;
@@ -230,4 +230,4 @@ TEST(ReadLeaseFileOnce, ReadsOnceToTheEnd) {
 }
 
 }  // namespace
-}  // namespace platform::serverfiles
+}  // namespace platform::sources
