@@ -74,8 +74,7 @@ double Milliseconds(std::chrono::steady_clock::time_point start) {
 int Read(const char* path) {
   auto start = std::chrono::steady_clock::now();
   platform::sources::SystemLeaseFileAccess access;
-  platform::dhcpd::DhcpdLeaseFileRead read =
-      platform::dhcpd::ReadDhcpdLeaseFile(path, access, kNow);
+  platform::sources::LeaseTableRead read = platform::dhcpd::ReadDhcpdLeaseFile(path, access, kNow);
   if (read.status != platform::sources::LeaseFileStatus::Read) {
     std::fprintf(stderr, "read: failed (%d)\n", static_cast<int>(read.status));
     return 1;

@@ -27,7 +27,7 @@ class DhcpdFiles final : public sources::ServerFiles {
   sources::LeaseFileStatus ReadLeases(const std::string& path,
                                       sources::LeaseTable& leases) override {
     sources::SystemLeaseFileAccess access;
-    DhcpdLeaseFileRead read =
+    sources::LeaseTableRead read =
         ReadDhcpdLeaseFile(path, access, access.WallClockNs() / 1'000'000'000);
     leases = std::move(read.leases);
     return read.status;

@@ -13,7 +13,7 @@ namespace platform::dhcpd {
 inline constexpr sources::SourceVersion kDhcpdVersion{4, 4};
 
 // ISC dhcpd as a source of leases, from its configuration at the absolute `configPath` (through
-// `files`) and the lease file that it names, read once per enumeration (DhcpdLeaseFileRead.h).
+// `files`) and the lease file that it names, read once per enumeration (ReadDhcpdLeaseFile).
 std::unique_ptr<sources::FileServerSource> OpenDhcpdSource(std::string configPath,
                                                            sources::ConfigFiles files);
 

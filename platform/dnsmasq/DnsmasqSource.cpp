@@ -30,7 +30,7 @@ class DnsmasqFiles final : public sources::ServerFiles {
   sources::LeaseFileStatus ReadLeases(const std::string& path,
                                       sources::LeaseTable& leases) override {
     sources::SystemLeaseFileAccess access;
-    DnsmasqLeaseFileRead read = ReadDnsmasqLeaseFile(path, access);
+    sources::LeaseTableRead read = ReadDnsmasqLeaseFile(path, access);
     leases = std::move(read.leases);
     return read.status;
   }

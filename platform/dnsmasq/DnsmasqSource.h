@@ -15,7 +15,7 @@ inline constexpr sources::SourceVersion kDnsmasqVersion{2, 0};
 
 // dnsmasq as a source of leases, from its configuration at the absolute `configPath` (through
 // `files`, with the long options `commandLine` that dnsmasq is started with beside it) and the
-// lease file that it names, read whole and still once per enumeration (DnsmasqLeaseFileRead.h).
+// lease file that it names, read whole and still once per enumeration (ReadDnsmasqLeaseFile).
 // Ranges without a netmask take it from the interfaces of this machine as they are at each
 // reading, as dnsmasq does: the tool runs on the server.
 std::unique_ptr<sources::FileServerSource> OpenDnsmasqSource(

@@ -84,7 +84,7 @@ TEST(DnsmasqLeaseFile, EveryReadingDuringRewritesIsOneWholeState) {
   int readings = 0;
   while (std::chrono::steady_clock::now() < end) {
     sources::SystemLeaseFileAccess access;
-    DnsmasqLeaseFileRead read = ReadDnsmasqLeaseFile(path, access);
+    sources::LeaseTableRead read = ReadDnsmasqLeaseFile(path, access);
     ASSERT_EQ(read.status, sources::LeaseFileStatus::Read);
     std::vector<std::string> lines = test_support::LeaseLines(read.leases);
     ASSERT_TRUE(lines == expected[0] || lines == expected[1])
