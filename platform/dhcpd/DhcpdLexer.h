@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/sources/Ipv4Text.h"
+
 namespace platform::dhcpd {
 
 // The tokens of dhcpd's configuration and lease files (one lexer serves both, as in dhcpd):
@@ -82,9 +84,11 @@ class DhcpdLexer {
   }();
 
   static bool EndsWord(char c) { return kClasses[static_cast<unsigned char>(c)] != 0; }
-  static int HexValue(char c);
 
   bool AppendPending(std::string_view bytes);
+  // Hands on the token that ends with `piece`, after what earlier chunks left pending of it.
+  template <typename Take>
+  bool TakeFinished(TokenKind kind, std::string_view piece, Take& take);
   // Takes an escape's byte and leaves the escape.
   bool AppendEscaped(unsigned value);
   // What the current byte of an escape does; true when it was used up.
@@ -97,17 +101,20 @@ class DhcpdLexer {
   int escapeDigits_ = 0;
 };
 
-inline int DhcpdLexer::HexValue(char c) {
-  if (c >= '0' && c <= '9') {
-    return c - '0';
+template <typename Take>
+bool DhcpdLexer::TakeFinished(TokenKind kind, std::string_view piece, Take& take) {
+  Token token{kind, piece};
+  if (!pending_.empty()) {
+    if (!AppendPending(piece)) {
+      return false;
+    }
+    token.text = pending_;
   }
-  if (c >= 'a' && c <= 'f') {
-    return c - 'a' + 10;
+  if (token.text.size() > kLongestToken || !take(token)) {
+    return false;
   }
-  if (c >= 'A' && c <= 'F') {
-    return c - 'A' + 10;
-  }
-  return -1;
+  pending_.clear();
+  return true;
 }
 
 inline bool DhcpdLexer::AppendPending(std::string_view bytes) {
@@ -149,8 +156,8 @@ inline bool DhcpdLexer::StepEscape(char c, bool& failed) {
     }
     return true;
   }
-  if (state_ == State::Hex && HexValue(c) >= 0) {
-    escapeValue_ = escapeValue_ * 16 + static_cast<unsigned>(HexValue(c));
+  if (state_ == State::Hex && sources::HexValue(c) >= 0) {
+    escapeValue_ = escapeValue_ * 16 + static_cast<unsigned>(sources::HexValue(c));
     if (++escapeDigits_ == 2) {
       failed = !AppendEscaped(escapeValue_);
     }
@@ -229,17 +236,9 @@ bool DhcpdLexer::Feed(std::string_view chunk, Take&& take) {
           return AppendPending(piece);
         }
         state_ = State::Between;
-        Token token{TokenKind::Word, piece};
-        if (!pending_.empty()) {
-          if (!AppendPending(piece)) {
-            return false;
-          }
-          token.text = pending_;
-        }
-        if (token.text.size() > kLongestToken || !take(token)) {
+        if (!TakeFinished(TokenKind::Word, piece, take)) {
           return false;
         }
-        pending_.clear();
         break;
       }
       case State::String: {
@@ -261,17 +260,9 @@ bool DhcpdLexer::Feed(std::string_view chunk, Take&& take) {
         }
         ++at;
         state_ = State::Between;
-        Token token{TokenKind::String, piece};
-        if (!pending_.empty()) {
-          if (!AppendPending(piece)) {
-            return false;
-          }
-          token.text = pending_;
-        }
-        if (token.text.size() > kLongestToken || !take(token)) {
+        if (!TakeFinished(TokenKind::String, piece, take)) {
           return false;
         }
-        pending_.clear();
         break;
       }
       case State::Escape:

@@ -7,19 +7,6 @@ bool IsDigit(char c) {
   return c >= '0' && c <= '9';
 }
 
-int HexValue(char c) {
-  if (IsDigit(c)) {
-    return c - '0';
-  }
-  if (c >= 'a' && c <= 'f') {
-    return c - 'a' + 10;
-  }
-  if (c >= 'A' && c <= 'F') {
-    return c - 'A' + 10;
-  }
-  return -1;
-}
-
 // A decimal number of one to `maxDigits` digits at the front of `text`, consumed.
 std::optional<unsigned> TakeDecimal(std::string_view& text, std::size_t maxDigits) {
   std::size_t digits = 0;
@@ -38,6 +25,19 @@ std::optional<unsigned> TakeDecimal(std::string_view& text, std::size_t maxDigit
 }
 
 }  // namespace
+
+int HexValue(char c) {
+  if (IsDigit(c)) {
+    return c - '0';
+  }
+  if (c >= 'a' && c <= 'f') {
+    return c - 'a' + 10;
+  }
+  if (c >= 'A' && c <= 'F') {
+    return c - 'A' + 10;
+  }
+  return -1;
+}
 
 std::optional<std::uint32_t> ParseIpv4Address(std::string_view text) {
   std::uint32_t address = 0;

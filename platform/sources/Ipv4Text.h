@@ -40,6 +40,9 @@ Ipv4Prefix NetworkOf(Ipv4Prefix prefix);
 // The last address of a prefix (its broadcast address; the prefix's own for a /32).
 std::uint32_t LastAddressOf(Ipv4Prefix prefix);
 
+// The value of a hexadecimal digit in either case, -1 for any other byte.
+int HexValue(char c);
+
 // Hexadecimal bytes of one or two digits joined by colons, as in "00:16:3e:0a:0b:0c"; the empty
 // text is the empty address.
 std::optional<std::vector<std::uint8_t>> ParseHardwareAddress(std::string_view text);
