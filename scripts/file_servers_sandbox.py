@@ -36,6 +36,8 @@ import threading
 import time
 from dataclasses import dataclass
 
+from sandbox_host import apparmor_confines, namespaces_can_be_made  # noqa: F401
+
 # One bridge for each subnet, with the server's address in it; a client draws from the pool of the
 # subnet whose bridge it is on.
 BRIDGES = ("br0", "br1")
@@ -84,35 +86,6 @@ def _run(command, timeout=30):
 def ip(*arguments, namespace=None):
     prefix = ["ip", "netns", "exec", namespace] if namespace else []
     _run([*prefix, "ip", *arguments])
-
-
-def namespaces_can_be_made():
-    """None, or why no LAN can be made here."""
-    if shutil.which("ip") is None:
-        return "the ip program (iproute2) is missing"
-    probe = f"leasedump-probe-{os.getpid()}-{threading.get_ident()}"
-    made = subprocess.run(["ip", "netns", "add", probe], capture_output=True, text=True,
-                          timeout=30)
-    if made.returncode != 0:
-        return f"network namespaces cannot be made here: {made.stderr.strip()}"
-    subprocess.run(["ip", "netns", "del", probe], capture_output=True, timeout=30)
-    return None
-
-
-def apparmor_confines(program):
-    """Whether AppArmor enforces a profile on /usr/sbin/`program` (when it cannot tell, it
-    assumes the packaged profile is loaded)."""
-    try:
-        with open("/sys/module/apparmor/parameters/enabled") as flag:
-            if flag.read().strip() != "Y":
-                return False
-    except OSError:
-        return False
-    try:
-        with open("/sys/kernel/security/apparmor/profiles") as profiles:
-            return f"{program} (enforce)" in profiles.read()
-    except OSError:
-        return True
 
 
 def server_program(name, folder):

@@ -58,6 +58,8 @@ import urllib.request
 from dataclasses import dataclass
 from typing import Optional
 
+from sandbox_host import apparmor_confines
+
 LEASE_FILE_HEADER = ("address,hwaddr,client_id,valid_lifetime,expire,subnet_id,fqdn_fwd,fqdn_rev,"
                      "hostname,state,user_context")
 # Far in the future (2096): Kea reclaims expired leases about 10 s after start.
@@ -184,22 +186,6 @@ def lease_cmds_hook(release=HOST_RELEASE):
         raise RuntimeError(f"libdhcp_lease_cmds.so not found in the {release.name} release: "
                            "install kea-common")
     return release.inside(found[0])
-
-
-def apparmor_confines(program):
-    """Whether AppArmor enforces a profile on /usr/sbin/`program` (when it cannot tell, as a
-    non-root user may not, it assumes the packaged profile is loaded)."""
-    try:
-        with open("/sys/module/apparmor/parameters/enabled") as flag:
-            if flag.read().strip() != "Y":
-                return False
-    except OSError:
-        return False
-    try:
-        with open("/sys/kernel/security/apparmor/profiles") as profiles:
-            return f"{program} (enforce)" in profiles.read()
-    except OSError:
-        return True
 
 
 def kea_program(name, folder, release=HOST_RELEASE):

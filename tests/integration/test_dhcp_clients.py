@@ -17,6 +17,7 @@ import unittest
 
 sys.path.insert(0, os.path.join(os.environ["LEASEDUMP_SOURCE_DIR"], "scripts"))
 from kea_sandbox import KeaSandbox, Subnet  # noqa: E402
+from sandbox_host import namespaces_can_be_made  # noqa: E402
 from program_runs import save_with_leasedump  # noqa: E402
 
 sys.path.insert(0, os.path.join(os.environ["LEASEDUMP_SOURCE_DIR"], "tests", "support"))
@@ -63,19 +64,6 @@ class Namespaces:
                     pass
             subprocess.run(["ip", "netns", "del", name], capture_output=True, timeout=30)
         self.names = []
-
-
-def namespaces_can_be_made():
-    """None, or why the test cannot make its network."""
-    if shutil.which("ip") is None:
-        return "the ip program (iproute2) is missing"
-    probe = f"leasedump-probe-{os.getpid()}"
-    made = subprocess.run(["ip", "netns", "add", probe], capture_output=True, text=True,
-                          timeout=30)
-    if made.returncode != 0:
-        return f"network namespaces cannot be made here: {made.stderr.strip()}"
-    subprocess.run(["ip", "netns", "del", probe], capture_output=True, timeout=30)
-    return None
 
 
 class RealDhcpClients(unittest.TestCase):
