@@ -1,226 +1,58 @@
 #include "platform/kea/HttpTransport.h"
 
 #include <curl/curl.h>
-#include <linux/tcp.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
-#include <algorithm>
-#include <cctype>
-#include <chrono>
-#include <cstddef>
 #include <new>
-#include <string_view>
+#include <optional>
 #include <utility>
 
 #include "platform/DhcpApi.h"
-#include "platform/kea/ProgressWatch.h"
 
 namespace platform::kea {
 namespace {
 
-struct Download {
-  Download(const CurlSockets& sockets, long timeoutSeconds, std::size_t maxBytes)
-      : sockets(sockets),
-        maxBytes(maxBytes),
-        watch(std::chrono::seconds(timeoutSeconds), ProgressWatch::Clock::now()) {}
+// How long one wait for the connections lasts at most. curl's own timers (connecting, the
+// no-progress watch, which it calls at least once a second) wake it earlier.
+constexpr int kWaitMilliseconds = 1000;
 
-  const CurlSockets& sockets;
-  std::size_t maxBytes;
-  std::string body;
-  bool outOfMemory = false;
-  std::uint64_t headerBytes = 0;
-  ProgressWatch watch;
-  bool silent = false;
-};
+// The tag of Exchange's request among those of Send, which come from the caller.
+constexpr std::uint64_t kExchangeTag = ~std::uint64_t{0};
 
-// curl is C: nothing may be thrown through it, so a failure is noted and the transfer stopped.
-std::size_t ReceiveBytes(char* data, std::size_t size, std::size_t count, void* context) {
-  auto* download = static_cast<Download*>(context);
-  std::size_t bytes = size * count;
-  if (bytes > download->maxBytes - download->body.size()) {
-    return 0;
-  }
-  try {
-    download->body.append(data, bytes);
-  } catch (const std::bad_alloc&) {
-    download->outOfMemory = true;
-    return 0;
-  }
-  return bytes;
-}
-
-// The total of the status lines and headers (interim 1xx answers included) has its own bound, so
-// that a flood of headers is refused as a reply not as described, like an oversized body.
-std::size_t ReceiveHeader(char* /*data*/, std::size_t size, std::size_t count, void* context) {
-  auto* download = static_cast<Download*>(context);
-  std::size_t bytes = size * count;
-  download->headerBytes += bytes;
-  return download->headerBytes <= kMaxHeaderBytes ? bytes : 0;
-}
-
-// The bytes that have arrived on the sockets, as the kernel counts them (0 for one it cannot ask).
-std::uint64_t BytesArrived(const CurlSockets& sockets) {
-  std::uint64_t arrived = 0;
-  for (int socket : sockets.open) {
-    tcp_info info{};
-    socklen_t length = sizeof info;
-    constexpr std::size_t kNeeded =
-        offsetof(tcp_info, tcpi_bytes_received) + sizeof info.tcpi_bytes_received;
-    if (::getsockopt(socket, IPPROTO_TCP, TCP_INFO, &info, &length) == 0 && length >= kNeeded) {
-      arrived += info.tcpi_bytes_received;
-    }
-  }
-  return arrived;
-}
-
-// curl calls this at least once a second while a transfer waits; a non-zero return aborts it.
-// Every byte received is progress. curl passes a header on only once its line is whole, so a
-// status line or header trickled a byte at a time shows only in the kernel's count of the
-// connection's bytes. curl's own counts are added, as they do not start again when a request
-// moves on to a new connection.
-int WatchProgress(void* context, curl_off_t /*downloadTotal*/, curl_off_t downloaded,
-                  curl_off_t /*uploadTotal*/, curl_off_t uploaded) {
-  auto* download = static_cast<Download*>(context);
-  std::uint64_t received = BytesArrived(download->sockets) + download->headerBytes +
-                           static_cast<std::uint64_t>(downloaded);
-  download->silent = download->watch.Expired(ProgressWatch::Clock::now(), received,
-                                             static_cast<std::uint64_t>(uploaded));
-  return download->silent ? 1 : 0;
-}
-
-// curl tells of each socket it makes, and closes each through CloseSocket.
-int NoteSocket(void* context, curl_socket_t socket, curlsocktype purpose) {
-  auto* sockets = static_cast<CurlSockets*>(context);
-  if (purpose == CURLSOCKTYPE_IPCXN) {
-    try {
-      sockets->open.push_back(socket);
-    } catch (const std::bad_alloc&) {
-      sockets->outOfMemory = true;
-      return CURL_SOCKOPT_ERROR;
-    }
-  }
-  return CURL_SOCKOPT_OK;
-}
-
-int CloseSocket(void* context, curl_socket_t socket) {
-  auto* sockets = static_cast<CurlSockets*>(context);
-  std::erase(sockets->open, socket);
-  return ::close(socket);
-}
-
-CURL* NewCurlHandle() {
-  static const CURLcode initialised = curl_global_init(CURL_GLOBAL_DEFAULT);
-  CURL* curl = initialised == CURLE_OK ? curl_easy_init() : nullptr;
-  if (curl == nullptr) {
+CURLM* NewMultiHandle() {
+  CURLM* multi = curl_multi_init();
+  if (multi == nullptr) {
     throw std::bad_alloc();
   }
-  return curl;
-}
-
-curl_slist* NewHeaderList() {
-  // Kea's agent refuses a body without this type (HTTP 400), and has no use for "Expect".
-  curl_slist* headers = curl_slist_append(nullptr, "Content-Type: application/json");
-  curl_slist* complete = headers != nullptr ? curl_slist_append(headers, "Expect:") : nullptr;
-  if (complete == nullptr) {
-    curl_slist_free_all(headers);
-    throw std::bad_alloc();
-  }
-  return complete;
-}
-
-// Certificates are always verified, host name included, never silently skipped. A private CA
-// replaces the system's trust store: the store's directory would otherwise still be trusted. Its
-// certificates go to curl as the bytes that the settings have read (curl copies them), never as
-// a path for the TLS library to open.
-void ApplyTlsSettings(CURL* curl, const KeaSettings& settings) {
-  curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
-  curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
-  curl_easy_setopt(curl, CURLOPT_SSLVERSION, static_cast<long>(CURL_SSLVERSION_TLSv1_2));
-  if (!settings.caFile.empty()) {
-    curl_blob certificates{const_cast<char*>(settings.caCertificates.data()),
-                           settings.caCertificates.size(), CURL_BLOB_COPY};
-    if (curl_easy_setopt(curl, CURLOPT_CAINFO_BLOB, &certificates) == CURLE_OUT_OF_MEMORY) {
-      throw std::bad_alloc();
-    }
-    curl_easy_setopt(curl, CURLOPT_CAPATH, nullptr);
-  }
-}
-
-bool IsHttpsUrl(std::string_view url) {
-  constexpr std::string_view kScheme = "https://";
-  return url.size() >= kScheme.size() &&
-         std::equal(kScheme.begin(), kScheme.end(), url.begin(), [](char scheme, char given) {
-           return scheme == std::tolower(static_cast<unsigned char>(given));
-         });
-}
-
-void WatchSockets(CURL* curl, CurlSockets& sockets) {
-  curl_easy_setopt(curl, CURLOPT_SOCKOPTFUNCTION, NoteSocket);
-  curl_easy_setopt(curl, CURLOPT_SOCKOPTDATA, &sockets);
-  curl_easy_setopt(curl, CURLOPT_CLOSESOCKETFUNCTION, CloseSocket);
-  curl_easy_setopt(curl, CURLOPT_CLOSESOCKETDATA, &sockets);
-}
-
-void ApplySettings(CURL* curl, curl_slist* headers, const KeaSettings& settings) {
-  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
-  // Only the four variables of our own configure the client: no proxy from the environment.
-  curl_easy_setopt(curl, CURLOPT_PROXY, "");
-  curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
-  curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
-  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
-  // The no-progress limit is ours (curl's low-speed limit would cut a slow but steady trickle).
-  curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
-  curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, WatchProgress);
-  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, ReceiveBytes);
-  curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, ReceiveHeader);
-  if (!settings.user.empty()) {
-    curl_easy_setopt(curl, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC));
-    curl_easy_setopt(curl, CURLOPT_USERNAME, settings.user.c_str());
-    curl_easy_setopt(curl, CURLOPT_PASSWORD, settings.password.c_str());
-  }
-  ApplyTlsSettings(curl, settings);
-}
-
-std::uint32_t StatusOfHttpCode(long httpCode) {
-  if (httpCode >= 200 && httpCode <= 299) {
-    return dhcp_status::kSuccess;
-  }
-  if (httpCode == 401 || httpCode == 403) {
-    return dhcp_status::kAccessDenied;
-  }
-  return dhcp_status::kInvalidData;
-}
-
-std::uint32_t StatusOfTransferFailure(CURLcode code) {
-  switch (code) {
-    case CURLE_URL_MALFORMAT:
-    case CURLE_COULDNT_RESOLVE_HOST:
-    case CURLE_COULDNT_CONNECT:
-    case CURLE_SSL_CONNECT_ERROR:
-    case CURLE_PEER_FAILED_VERIFICATION:
-    case CURLE_SSL_CACERT_BADFILE:
-    case CURLE_SSL_ISSUER_ERROR:
-    case CURLE_SSL_CIPHER:
-    case CURLE_SEND_ERROR:
-    case CURLE_RECV_ERROR:
-    case CURLE_GOT_NOTHING:
-      return dhcp_status::kRpcServerUnavailable;
-    case CURLE_OPERATION_TIMEDOUT:
-      return dhcp_status::kTimeout;
-    case CURLE_OUT_OF_MEMORY:
-      throw std::bad_alloc();
-    default:  // truncated, oversized, not HTTP (curl calls that an unsupported protocol)
-      return dhcp_status::kInvalidData;
-  }
+  // Connections are kept for the next requests, never more than the requests side by side.
+  curl_multi_setopt(multi, CURLMOPT_MAX_TOTAL_CONNECTIONS, static_cast<long>(kMaxConnections));
+  curl_multi_setopt(multi, CURLMOPT_MAXCONNECTS, static_cast<long>(kMaxConnections));
+  curl_multi_setopt(multi, CURLMOPT_PIPELINING, static_cast<long>(CURLPIPE_NOTHING));
+  return multi;
 }
 
 }  // namespace
 
-void HttpTransport::CurlRelease::operator()(void* curl) const {
-  curl_easy_cleanup(static_cast<CURL*>(curl));
+// One request's handle, and what it carries while a request is under way on it.
+struct HttpTransport::Lane {
+  Lane(CURLM* multi, CURL* handle) : multi(multi), curl(handle) {}
+  ~Lane() {
+    if (download) {
+      curl_multi_remove_handle(multi, curl);
+    }
+    curl_easy_cleanup(curl);
+  }
+  Lane(const Lane&) = delete;
+  Lane& operator=(const Lane&) = delete;
+
+  CURLM* multi;
+  CURL* curl;
+  std::uint64_t tag = 0;
+  std::string request;
+  std::optional<Download> download;  // while a request is under way
+};
+
+void HttpTransport::MultiRelease::operator()(void* multi) const {
+  curl_multi_cleanup(static_cast<CURLM*>(multi));
 }
 
 void HttpTransport::HeaderListRelease::operator()(void* list) const {
@@ -228,55 +60,107 @@ void HttpTransport::HeaderListRelease::operator()(void* list) const {
 }
 
 HttpTransport::HttpTransport(std::string url, const KeaSettings& settings)
-    : curl_(NewCurlHandle()),
+    : multi_(NewMultiHandle()),
       headers_(NewHeaderList()),
+      settings_(settings),
       url_(std::move(url)),
-      timeoutSeconds_(settings.timeoutSeconds),
-      passwordUnreadable_(settings.passwordUnreadable),
-      caUnreadable_(settings.caUnreadable && IsHttpsUrl(url_)) {
-  ApplySettings(static_cast<CURL*>(curl_.get()), static_cast<curl_slist*>(headers_.get()),
-                settings);
-  WatchSockets(static_cast<CURL*>(curl_.get()), sockets_);
-}
+      caUnreadable_(settings.caUnreadable && IsHttpsUrl(url_)) {}
 
 HttpTransport::~HttpTransport() = default;
 
-TransportReply HttpTransport::Exchange(const std::string& body, std::size_t maxReplyBytes) {
-  if (passwordUnreadable_) {
-    return TransportReply{dhcp_status::kAccessDenied, {}};
-  }
-  if (caUnreadable_) {
+TransportReply HttpTransport::Exchange(const std::string& request, std::size_t maxReplyBytes) {
+  Abandon();
+  Send(kExchangeTag, request, maxReplyBytes);
+  std::vector<TaggedReply> replies = Collect();
+  if (replies.empty()) {  // curl lost the transfer without a word: never seen
     return TransportReply{dhcp_status::kRpcServerUnavailable, {}};
   }
-  CURL* curl = static_cast<CURL*>(curl_.get());
-  Download download(sockets_, timeoutSeconds_, maxReplyBytes);
-  // A Content-Length past the bound is refused before any of the body is read.
-  curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(maxReplyBytes));
-  curl_easy_setopt(curl, CURLOPT_URL, url_.c_str());
-  curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.c_str());
-  curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
-  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &download);
-  curl_easy_setopt(curl, CURLOPT_HEADERDATA, &download);
-  curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &download);
-  CURLcode code = curl_easy_perform(curl);
-  curl_easy_setopt(curl, CURLOPT_WRITEDATA, nullptr);
-  curl_easy_setopt(curl, CURLOPT_HEADERDATA, nullptr);
-  curl_easy_setopt(curl, CURLOPT_XFERINFODATA, nullptr);
-  if (download.outOfMemory || sockets_.outOfMemory) {
+  return std::move(replies.front().reply);
+}
+
+HttpTransport::Lane& HttpTransport::FreeLane() {
+  for (std::unique_ptr<Lane>& lane : lanes_) {
+    if (!lane->download) {
+      return *lane;
+    }
+  }
+  CURL* curl = NewCurlRequestHandle(static_cast<curl_slist*>(headers_.get()), settings_, traffic_);
+  try {
+    lanes_.push_back(std::make_unique<Lane>(static_cast<CURLM*>(multi_.get()), curl));
+  } catch (const std::bad_alloc&) {
+    curl_easy_cleanup(curl);
+    throw;
+  }
+  return *lanes_.back();
+}
+
+void HttpTransport::Send(std::uint64_t tag, const std::string& request, std::size_t maxReplyBytes) {
+  if (settings_.passwordUnreadable || caUnreadable_) {
+    std::uint32_t status = settings_.passwordUnreadable ? dhcp_status::kAccessDenied
+                                                        : dhcp_status::kRpcServerUnavailable;
+    refused_.push_back({tag, {status, {}}});
+    return;
+  }
+  Lane& lane = FreeLane();
+  lane.tag = tag;
+  lane.request = request;
+  lane.download.emplace(traffic_, settings_.timeoutSeconds, maxReplyBytes);
+  AimRequest(lane.curl, url_, lane.request, *lane.download);
+  if (curl_multi_add_handle(static_cast<CURLM*>(multi_.get()), lane.curl) != CURLM_OK) {
+    lane.download.reset();
     throw std::bad_alloc();
   }
-  TransportReply reply;
-  if (code != CURLE_OK) {
-    reply.status = download.silent ? dhcp_status::kTimeout : StatusOfTransferFailure(code);
-    return reply;
+}
+
+void HttpTransport::TakeFinished(std::vector<TaggedReply>& replies) {
+  CURLM* multi = static_cast<CURLM*>(multi_.get());
+  int waiting = 0;
+  while (CURLMsg* message = curl_multi_info_read(multi, &waiting)) {
+    if (message->msg != CURLMSG_DONE) {
+      continue;
+    }
+    for (std::unique_ptr<Lane>& lane : lanes_) {
+      if (lane->download && lane->curl == message->easy_handle) {
+        CURLcode code = message->data.result;
+        curl_multi_remove_handle(multi, lane->curl);
+        ReleaseRequest(lane->curl);
+        TransportReply reply = ReplyOfTransfer(lane->curl, code, *lane->download);
+        lane->download.reset();
+        replies.push_back({lane->tag, std::move(reply)});
+        break;
+      }
+    }
   }
-  long httpCode = 0;
-  curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &httpCode);
-  reply.status = StatusOfHttpCode(httpCode);
-  if (reply.status == dhcp_status::kSuccess) {
-    reply.body = std::move(download.body);
+}
+
+std::vector<TaggedReply> HttpTransport::Collect() {
+  std::vector<TaggedReply> replies = std::move(refused_);
+  refused_.clear();
+  CURLM* multi = static_cast<CURLM*>(multi_.get());
+  int running = 0;
+  while (replies.empty()) {
+    if (curl_multi_perform(multi, &running) == CURLM_OUT_OF_MEMORY) {
+      throw std::bad_alloc();
+    }
+    TakeFinished(replies);
+    if (!replies.empty() || running == 0) {
+      break;
+    }
+    curl_multi_poll(multi, nullptr, 0, kWaitMilliseconds, nullptr);
   }
-  return reply;
+  return replies;
+}
+
+void HttpTransport::Abandon() {
+  refused_.clear();
+  for (std::unique_ptr<Lane>& lane : lanes_) {
+    if (lane->download) {
+      // A transfer removed before its end takes its connection with it.
+      curl_multi_remove_handle(static_cast<CURLM*>(multi_.get()), lane->curl);
+      ReleaseRequest(lane->curl);
+      lane->download.reset();
+    }
+  }
 }
 
 }  // namespace platform::kea

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace platform::kea {
 
@@ -27,6 +28,33 @@ struct TransportReply {
   std::string body;
 };
 
+// A reply to a request sent with ConcurrentExchange::Send, and the tag it was sent with.
+struct TaggedReply {
+  std::uint64_t tag = 0;
+  TransportReply reply;
+};
+
+// Several requests under way at once, each on a connection of its own, their replies taken in
+// the order they come: over a link with a long round trip, the waits of requests sent side by
+// side overlap. Each reply is what Exchange would have given for its request.
+class ConcurrentExchange {
+ public:
+  virtual ~ConcurrentExchange() = default;
+
+  // How many requests may be under way at once.
+  virtual std::size_t Lanes() const = 0;
+
+  // Sends `request`; fewer than Lanes() requests may be under way before it.
+  virtual void Send(std::uint64_t tag, const std::string& request, std::size_t maxReplyBytes) = 0;
+
+  // Waits until at least one request under way has its reply, and gives each that has; nothing
+  // when none is under way.
+  virtual std::vector<TaggedReply> Collect() = 0;
+
+  // Drops every request under way and its connection; their replies never come.
+  virtual void Abandon() = 0;
+};
+
 // One way to a kea-dhcp4 server's control API: the JSON text of a command in, the JSON text of
 // its answer out. Failures of the way itself come back as DHCP API statuses; the answer's meaning
 // is decoded by the caller, the same whichever way it came.
@@ -40,6 +68,10 @@ class KeaTransport {
   // True when a command must name the service it is for: the control agent forwards by it, and
   // kea-dhcp4's own HTTP socket accepts it. kea-dhcp4's UNIX socket is the service itself.
   virtual bool NamesService() const = 0;
+
+  // The way's requests side by side, when it has a use for them; null when it takes one request
+  // at a time. Exchange drops whatever is under way there first.
+  virtual ConcurrentExchange* Concurrent() { return nullptr; }
 };
 
 }  // namespace platform::kea
