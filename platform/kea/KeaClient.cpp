@@ -40,8 +40,8 @@ KeaReply<std::vector<KeaSubnet>> KeaClient::GetSubnets() {
   return Exchange(KeaCommand("config-get"), DecodeSubnetsReply);
 }
 
-KeaReply<std::vector<KeaLease>> KeaClient::GetLeasePage(std::optional<std::uint32_t> after,
-                                                        std::uint32_t limit) {
+std::string KeaClient::LeasePageRequest(std::optional<std::uint32_t> after,
+                                        std::uint32_t limit) const {
   std::string arguments = R"({"from": )";
   if (after) {
     arguments.append(1, '"').append(sources::FormatIpv4Address(*after)).append(1, '"');
@@ -49,7 +49,12 @@ KeaReply<std::vector<KeaLease>> KeaClient::GetLeasePage(std::optional<std::uint3
     arguments.append(R"("start")");
   }
   arguments.append(R"(, "limit": )").append(std::to_string(limit)).append("}");
-  return Exchange(KeaCommand("lease4-get-page", arguments), DecodeLeasesReply, kMaxPageReplyBytes);
+  return KeaCommand("lease4-get-page", arguments);
+}
+
+KeaReply<std::vector<KeaLease>> KeaClient::GetLeasePage(std::optional<std::uint32_t> after,
+                                                        std::uint32_t limit) {
+  return Exchange(LeasePageRequest(after, limit), DecodeLeasesReply, kMaxPageReplyBytes);
 }
 
 }  // namespace platform::kea

@@ -24,6 +24,12 @@ class KeaClient {
   KeaReply<std::vector<KeaLease>> GetLeasePage(std::optional<std::uint32_t> after,
                                                std::uint32_t limit);
 
+  // The request text of that lease4-get-page, for pages sent side by side.
+  std::string LeasePageRequest(std::optional<std::uint32_t> after, std::uint32_t limit) const;
+
+  // The transport's requests side by side; null when it takes one at a time.
+  ConcurrentExchange* Concurrent() { return transport_->Concurrent(); }
+
  private:
   template <typename Value>
   KeaReply<Value> Exchange(const std::string& request,

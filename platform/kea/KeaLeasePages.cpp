@@ -4,11 +4,9 @@
 #include <utility>
 
 namespace platform::kea {
-namespace {
 
-// Kea lists leases strictly after the page's start, in ascending order; anything else would let
-// the walk repeat or skip leases.
-bool InOrder(const std::vector<KeaLease>& page, std::optional<std::uint32_t> previous) {
+bool InAscendingOrderAfter(const std::vector<KeaLease>& page,
+                           std::optional<std::uint32_t> previous) {
   for (const KeaLease& lease : page) {
     if (previous && lease.address <= *previous) {
       return false;
@@ -17,8 +15,6 @@ bool InOrder(const std::vector<KeaLease>& page, std::optional<std::uint32_t> pre
   }
   return true;
 }
-
-}  // namespace
 
 sources::SourceLease SourceLeaseOf(KeaLease&& lease) {
   sources::SourceLease taken;
@@ -44,7 +40,7 @@ std::uint32_t KeaRangeCursor::Next(std::vector<sources::SourceLease>& leases) {
   if (page.status != dhcp_status::kSuccess) {
     return page.status;
   }
-  if (!InOrder(page.value, after_)) {
+  if (!InAscendingOrderAfter(page.value, after_)) {
     return dhcp_status::kInvalidData;
   }
   done_ = page.value.size() < limit_ || page.value.back().address >= range_.last;

@@ -34,6 +34,10 @@ class KeaRangeCursor : public sources::LeaseCursor {
   bool done_ = false;
 };
 
+// Kea lists leases strictly after a page's start, in ascending order; anything else would let a
+// walk repeat or skip leases.
+bool InAscendingOrderAfter(const std::vector<KeaLease>& page, std::optional<std::uint32_t> after);
+
 // The lease as every source gives it, its bytes moved out of Kea's.
 sources::SourceLease SourceLeaseOf(KeaLease&& lease);
 

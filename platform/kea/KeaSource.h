@@ -8,13 +8,17 @@
 
 #include "platform/kea/KeaClient.h"
 #include "platform/kea/KeaEndpoint.h"
+#include "platform/kea/WindowedPages.h"
 #include "platform/sources/LeaseSource.h"
 
 namespace platform::kea {
 
 // A Kea server as a source of leases, through its control API: version-get, config-get (the
 // subnets of Dhcp4.subnet4 and of every shared network, in that order), and each range read with
-// lease4-get-page, which Kea answers from memfile and SQL lease databases alike.
+// lease4-get-page, which Kea answers from memfile and SQL lease databases alike. Where the
+// transport takes requests side by side (HTTP and HTTPS), pages of a range and of the ranges that
+// follow are asked for side by side, so that the round trips of a distant server overlap; over
+// kea-dhcp4's UNIX socket, on the server itself, one page follows the other.
 class KeaSource : public sources::LeaseSource {
  public:
   explicit KeaSource(std::unique_ptr<KeaTransport> transport);
@@ -25,7 +29,10 @@ class KeaSource : public sources::LeaseSource {
       sources::AddressRange range, std::span<const sources::AddressRange> following) override;
 
  private:
+  WindowedPages& Windowed(ConcurrentExchange& exchange);
+
   KeaClient client_;
+  std::unique_ptr<WindowedPages> windowed_;  // once ranges are read side by side
 };
 
 // The Kea source that the server text names (KeaEndpoint.h, the default's local socket being

@@ -78,6 +78,7 @@ def page_of(request, leases, bare=False):
 
 class Request:
     def __init__(self, command_json, request_line="", headers=None):
+        self.connection = None  # the number of the connection it came on, from 1
         self.request_line = request_line
         self.headers = headers or {}
         self.json = command_json
@@ -175,7 +176,8 @@ class ScriptedServer:
             self.connections += 1
             self._open.append(connection)
             serve = self._serve_unix if self.transport == "unix" else self._serve_http
-            threading.Thread(target=serve, args=(connection,), daemon=True).start()
+            threading.Thread(target=serve, args=(connection, self.connections),
+                             daemon=True).start()
 
     def _answer(self, connection, request, with_head):
         """Sends the reply to `request`; False when the connection is done with."""
@@ -196,20 +198,24 @@ class ScriptedServer:
         connection.sendall(http(reply) if isinstance(reply, Body) and with_head else reply)
         return with_head
 
-    def _serve_http(self, connection):
+    def _serve_http(self, connection, number):
         pending = b""
         try:
             while True:
                 request, pending = read_http_request(connection, pending)
-                if request is None or not self._answer(connection, request, True):
+                if request is None:
+                    return
+                request.connection = number
+                if not self._answer(connection, request, True):
                     return
         except OSError:
             pass
 
-    def _serve_unix(self, connection):
+    def _serve_unix(self, connection, number):
         try:
             request = read_unix_command(connection)
             if request is not None:
+                request.connection = number
                 self._answer(connection, request, False)
             connection.close()
         except OSError:

@@ -4,15 +4,17 @@ can meet runs over both."""
 
 import base64
 import os
+import random
 import socket
 import subprocess
 import tempfile
+import threading
 import time
 import unittest
 
 from program_runs import LEASEDUMP, error_line, probe_api, run_leasedump, save_with_leasedump
-from scripted_server import (CLOSE, SILENT, TRANSPORTS, Body, ScriptedServer, Stream, answer,
-                             http, page_of)
+from scripted_server import (CLOSE, SILENT, TRANSPORTS, Body, ScriptedServer, Stream,
+                             address_number, answer, http, page_of)
 
 MAX_REPLY_BYTES = 256 << 20
 MAX_PAGE_REPLY_BYTES = 16 << 20
@@ -198,7 +200,7 @@ class WellBehavedServer(unittest.TestCase):
         self.assertEqual(bytes.fromhex(clients[1]["name"]).decode(), "caf\u00e9.")
         self.assertEqual(clients[0]["expires"], (1060 + 11644473600) * 10**7)
 
-    def test_requests_share_one_connection_and_carry_json_and_credentials(self):
+    def test_requests_carry_json_and_credentials_and_pages_go_side_by_side(self):
         environment = {"LEASEDUMP_USER": "admin", "LEASEDUMP_PASSWORD": "s3cret",
                        # Only our own variables configure the client.
                        "http_proxy": "http://127.0.0.1:1", "ALL_PROXY": "http://127.0.0.1:1"}
@@ -207,15 +209,18 @@ class WellBehavedServer(unittest.TestCase):
         self.assertIn(f"Queried 2 entries from server {server.server_text}.", output)
         self.assertEqual([r.command for r in server.requests],
                          ["version-get", "config-get", "lease4-get-page", "lease4-get-page"])
-        self.assertEqual(server.connections, 1)
+        # One keep-alive connection for the commands; the two subnets' pages side by side, on a
+        # second one unless the first page was back before the second left.
+        self.assertEqual(server.requests[0].connection, server.requests[1].connection)
+        self.assertLessEqual(server.connections, 2)
         credentials = base64.b64encode(b"admin:s3cret").decode()
         for request in server.requests:
             self.assertTrue(request.request_line.startswith("POST / HTTP/1.1"))
             self.assertEqual(request.headers["content-type"], "application/json")
             self.assertEqual(request.headers["authorization"], f"Basic {credentials}")
             self.assertEqual(request.json["service"], ["dhcp4"])
-        self.assertEqual([page_from(r) for r in server.requests[2:]],
-                         [FROM_BEFORE_SUBNET_7, FROM_BEFORE_SUBNET_9])
+        self.assertEqual(sorted(page_from(r) for r in server.requests[2:]),
+                         sorted([FROM_BEFORE_SUBNET_7, FROM_BEFORE_SUBNET_9]))
         self.assertGreater(server.requests[2].json["arguments"]["limit"], 0)
 
     def test_unix_socket_takes_one_connection_a_command_without_service_or_credentials(self):
@@ -455,13 +460,97 @@ class ServerGoneBetweenPages(unittest.TestCase):
                     output, files = save_with_leasedump(server.server_text, ["/text"])
                 pages = [page_from(request) for request in server.requests[2:]]
                 self.assertEqual(pages[0], "10.6.255.255")
-                self.assertEqual(pages[-1], FROM_BEFORE_SUBNET_9)
+                self.assertIn(FROM_BEFORE_SUBNET_9, pages)
                 self.assertIn("Reading position: 10.7.0.0\r\n" + error_line(UNAVAILABLE) +
                               "Reading position: 10.9.0.0\r\n", output)
                 # The first page's leases of 10.7.0.0/16 are not kept.
                 self.assertIn(f"Queried 1 entries from server {server.server_text}.", output)
                 self.assertEqual(files["DHCP.xml"],
                                  b"# Name;IP;MAC\r\n;10.9.0.1;02-00-00-09-00-01\r\n")
+
+class PagesSideBySide(unittest.TestCase):
+    """Pages asked for side by side over HTTP, answered slowly and out of order across the
+    connections, make the same files as pages one after another over the UNIX socket."""
+
+    SUBNETS = [{"id": 7, "subnet": "10.7.0.0/16"}, {"id": 8, "subnet": "10.8.0.0/24"},
+               {"id": 9, "subnet": "10.9.0.0/16"}]
+    LEASES = sorted(
+        [{"ip-address": f"10.7.{n >> 8}.{n & 255}", "subnet-id": 7,
+          "hw-address": f"02:00:00:07:{n >> 8:02x}:{n & 255:02x}", "hostname": f"h{n}.example."}
+         for n in range(1, 3001)] +
+        [{"ip-address": f"10.8.0.{n}", "subnet-id": 8, "hw-address": f"02:00:00:08:00:{n:02x}"}
+         for n in range(10, 30)] +
+        [{"ip-address": f"10.9.{n * 7 >> 8}.{n * 7 & 255}", "subnet-id": 9,
+          "hw-address": f"02:00:00:09:00:{n & 255:02x}"} for n in range(1, 1201)] +
+        [{"ip-address": "10.200.0.1", "subnet-id": 7}],
+        key=lambda lease: address_number(lease["ip-address"]))
+    # A page from within these addresses is where a slice is made to fail: past the first page
+    # of 10.7.0.0/16, so that the subnet has given leases before it fails.
+    FAILING_FROM = (address_number("10.7.4.0"), address_number("10.7.6.0"))
+
+    def server(self, transport, failure=None):
+        """A scripted Kea whose pages wait 0 to 60 ms each, one of them 1.5 s, and where a page
+        within FAILING_FROM gets `failure` (if any)."""
+        lock = threading.Lock()
+        state = {"at_server": 0, "most": 0, "answered": []}
+
+        def respond(request):
+            if request.command == "config-get":
+                return answer(0, arguments={"Dhcp4": {"subnet4": self.SUBNETS}})
+            if request.command != "lease4-get-page":
+                return kea_like(request)
+            start = page_from(request)
+            after = -1 if start == "start" else address_number(start)
+            with lock:
+                state["at_server"] += 1
+                state["most"] = max(state["most"], state["at_server"])
+            time.sleep(1.5 if start == "10.7.1.244" else random.Random(start).uniform(0, 0.06))
+            with lock:
+                state["at_server"] -= 1
+                state["answered"].append(after)
+            if failure is not None and self.FAILING_FROM[0] <= after + 1 < self.FAILING_FROM[1]:
+                return failure
+            return page_of(request, self.LEASES)
+        return ScriptedServer(respond, transport), state
+
+    def export(self, transport, failure=None):
+        files = {}
+        server, state = self.server(transport, failure)
+        with server:
+            for arguments, kind in (((), "xml"), (["/text"], "text")):
+                output, saved = save_with_leasedump(server.server_text, arguments)
+                files[kind] = saved["DHCP.xml"]
+        return output.replace(server.server_text, "SERVER"), files, server, state
+
+    def test_files_are_those_of_one_page_after_another(self):
+        expected_output, expected_files, _, _ = self.export("unix")
+        output, files, server, state = self.export("http")
+        self.assertIn("Queried 4220 entries from server SERVER.", output)
+        self.assertEqual(output, expected_output)
+        self.assertEqual(files, expected_files)
+        # Side by side, over several connections but no more than 16, and answered out of order.
+        self.assertGreater(state["most"], 1)
+        self.assertLessEqual(state["most"], 16)
+        self.assertGreater(server.connections, 2)
+        self.assertLessEqual(server.connections, 2 * 16)
+        self.assertNotEqual(state["answered"], sorted(state["answered"]))
+        for request in server.requests:
+            if request.command == "lease4-get-page":
+                self.assertLessEqual(request.json["arguments"]["limit"], 500)
+
+    def test_a_failed_slice_fails_its_subnet_whole(self):
+        for failure in (CLOSE, answer(1, "Database connection lost")):
+            with self.subTest(failure=failure):
+                expected_output, expected_files, _, _ = self.export("unix", failure)
+                output, files, _, _ = self.export("http", failure)
+                self.assertIn("Reading position: 10.7.0.0\r\n" + error_line(
+                    UNAVAILABLE if failure is CLOSE else INVALID) +
+                    "Reading position: 10.8.0.0\r\nReading position: 10.9.0.0\r\n", output)
+                self.assertEqual(output, expected_output)
+                self.assertEqual(files, expected_files)
+                self.assertNotIn(b"10.7.", files["text"])
+                self.assertIn(b"10.9.32.208", files["text"])
+
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)
