@@ -5,6 +5,7 @@ prints the table of bench/README.md.
 
     python3 bench/kea_end_to_end.py [--build build] [--runs 3] [--paths agent@host,direct@sid,...]
                                     [--scenarios 200000x4,1000000x1] [--limits 500,1000,2000,5000]
+                                    [--delays 0,25 [--skip 1000000x1@25]]
 
 Each path is PATH@RELEASE of scripts/kea_sandbox.py: agent@host (kea-ctrl-agent of the host's
 Kea), direct@sid (kea-dhcp4's own HTTP socket), unix@sid (its UNIX socket). The chroot releases
@@ -18,7 +19,15 @@ tool's requests one by one (version-get, config-get, every lease4-get-page); for
 the longest single lease4-get-all; each the median over the runs of a run's longest, with the
 worst of all runs beside it. kea-dhcp4's peak RSS is its VmHWM before and after the tool's
 runs (before the other clients run), and after today's route. With --limits the bare client walks the leases again with
-each page size, for the choice of the tool's."""
+each page size, for the choice of the tool's.
+
+With --delays the bench measures a slow link instead (HTTP paths only): bench/delay_proxy.py in
+front of the path's endpoint holds every chunk that many milliseconds each way, and at each delay
+the tool (/text, XML) and curl's lease4-get-all per subnet go through it, while a version-get
+probe on kea-dhcp4's UNIX socket every 20 ms records the longest any other client waited. The
+proxy counts the tool's connections; every file of the tool, at every delay and without the
+proxy, must hold the bytes of the first one (a file that differs is kept and the run fails).
+--skip SCENARIO@DELAY leaves out a pair that would take too long."""
 
 import argparse
 import contextlib
