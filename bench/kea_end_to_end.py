@@ -5,6 +5,7 @@ prints the table of bench/README.md.
 
     python3 bench/kea_end_to_end.py [--build build] [--runs 3] [--paths agent@host,direct@sid,...]
                                     [--scenarios 200000x4,1000000x1] [--limits 500,1000,2000,5000]
+                                    [--delays 0,25 [--skip 1000000x1@25]]
 
 Each path is PATH@RELEASE of scripts/kea_sandbox.py: agent@host (kea-ctrl-agent of the host's
 Kea), direct@sid (kea-dhcp4's own HTTP socket), unix@sid (its UNIX socket). The chroot releases
@@ -18,26 +19,39 @@ tool's requests one by one (version-get, config-get, every lease4-get-page); for
 the longest single lease4-get-all; each the median over the runs of a run's longest, with the
 worst of all runs beside it. kea-dhcp4's peak RSS is its VmHWM before and after the tool's
 runs (before the other clients run), and after today's route. With --limits the bare client walks the leases again with
-each page size, for the choice of the tool's."""
+each page size, for the choice of the tool's.
+
+With --delays the bench measures a slow link instead (HTTP paths only): bench/delay_proxy.py in
+front of the path's endpoint holds every chunk that many milliseconds each way, and at each delay
+the tool (/text, XML) and curl's lease4-get-all per subnet go through it, while a version-get
+probe on kea-dhcp4's UNIX socket every 20 ms records the longest any other client waited. The
+proxy counts the tool's connections; every file of the tool, at every delay and without the
+proxy, must hold the bytes of the first one (a file that differs is kept and the run fails).
+--skip SCENARIO@DELAY leaves out a pair that would take too long."""
 
 import argparse
 import contextlib
+import filecmp
 import http.client
 import json
 import os
 import re
+import shutil
 import socket
 import statistics
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "scripts"))
 from kea_sandbox import (LEASE_DATABASES, SQL_LEASE_DAYS, KeaSandbox,  # noqa: E402
-                         generated_network, kea_release)
+                         generated_network, kea_release, unix_command)
+from delay_proxy import DelayProxy  # noqa: E402
 
 TOOL_PAGE_LIMIT = 500
+PROBE_INTERVAL = 0.02
 LAST_ADDRESS = re.compile(rb'"ip-address":\s*"([0-9.]+)"')
 COUNT = re.compile(rb'"count":\s*(\d+)')
 
@@ -55,10 +69,10 @@ class BareClient:
     """Sends commands over the sandbox's path as the tool does (one keep-alive HTTP connection,
     or one UNIX connection per command, read until Kea closes it) and times each."""
 
-    def __init__(self, kea):
+    def __init__(self, kea, port=None):
         self.kea = kea
         self.http = None if kea.path == "unix" else http.client.HTTPConnection(
-            "127.0.0.1", kea.port, timeout=120)
+            "127.0.0.1", port or kea.port, timeout=120)
         self.longest = 0.0
         self.requests = 0
 
@@ -131,9 +145,10 @@ def bare_page_walk(kea, limit):
     return elapsed, client.longest, client.requests
 
 
-def curl_get_all(kea, directory):
-    """Today's route over HTTP: one curl of lease4-get-all per subnet into a file."""
-    client = BareClient(kea)
+def curl_get_all(kea, directory, port=None):
+    """Today's route over HTTP: one curl of lease4-get-all per subnet into a file (to the port
+    of a delay proxy in front of Kea, when given)."""
+    client = BareClient(kea, port)
     ranges = subnet_ranges(client)
     client.close()
     longest = 0.0
@@ -144,7 +159,8 @@ def curl_get_all(kea, directory):
         began = time.perf_counter()
         subprocess.run(["curl", "-sS", "--fail", "-H", "Content-Type: application/json",
                         "-d", request, "-o", os.path.join(directory, f"curl-{number}.json"),
-                        kea.url], check=True, stdin=subprocess.DEVNULL)
+                        f"http://127.0.0.1:{port}/" if port else kea.url], check=True,
+                       stdin=subprocess.DEVNULL)
         longest = max(longest, time.perf_counter() - began)
     return time.perf_counter() - started, longest
 
@@ -162,10 +178,14 @@ def socket_get_all(kea, directory):
     return time.perf_counter() - started, client.longest
 
 
-def run_tool(build, kea, directory, text):
+def tool_file(directory, text):
+    return os.path.join(directory, "out.txt" if text else "out.xml")
+
+
+def run_tool(build, server_text, directory, text):
     """Wall seconds and peak RSS (MiB) of one whole run of the tool."""
     arguments = [os.path.join(os.path.abspath(build), "leasedump")] + (["/text"] if text else [])
-    answers = f"{kea.server_text}\n{os.path.join(directory, 'out.txt' if text else 'out.xml')}\n"
+    answers = f"{server_text}\n{tool_file(directory, text)}\n"
     with tempfile.NamedTemporaryFile("r") as report:
         result = subprocess.run(["/usr/bin/time", "-o", report.name, "-f", "%e %M", *arguments],
                                 input=answers.encode(), capture_output=True, check=True)
@@ -173,6 +193,11 @@ def run_tool(build, kea, directory, text):
             raise SystemExit(f"leasedump reported an error:\n{result.stdout.decode()[-600:]}")
         wall, kilobytes = report.read().split()
     return float(wall), int(kilobytes) / 1024, result.stdout
+
+
+def check_every_lease(output, lease_count):
+    if f"Queried {lease_count} entries".encode() not in output:
+        raise SystemExit(f"leasedump did not read every lease:\n{output.decode()[-600:]}")
 
 
 def peak_rss_mib(pid):
@@ -217,11 +242,10 @@ def measure_path(options, path, release_name, database, lease_count, subnet_coun
         text_runs, xml_runs, bare = [], [], []
         for _ in range(options.runs):
             bare.append(bare_page_walk(kea, TOOL_PAGE_LIMIT))
-            wall, rss, output = run_tool(options.build, kea, directory, True)
-            if f"Queried {lease_count} entries".encode() not in output:
-                raise SystemExit(f"leasedump did not read every lease:\n{output.decode()[-600:]}")
+            wall, rss, output = run_tool(options.build, kea.server_text, directory, True)
+            check_every_lease(output, lease_count)
             text_runs.append((wall, rss))
-            wall, rss, _ = run_tool(options.build, kea, directory, False)
+            wall, rss, _ = run_tool(options.build, kea.server_text, directory, False)
             xml_runs.append((wall, rss))
         rss_after = peak_rss_mib(dhcp4)
         get_all = curl_get_all if path != "unix" else socket_get_all
@@ -242,6 +266,140 @@ def measure_path(options, path, release_name, database, lease_count, subnet_coun
                            statistics.median(r[1] for r in runs), max(r[1] for r in runs))
                    for limit, runs in limits.items()},
     }
+
+
+class Probe:
+    """Another client of the control channel while one runs: version-get on kea-dhcp4's UNIX
+    socket every PROBE_INTERVAL, each timed; `longest` is how long the slowest one waited, which
+    is how long a dashboard or a second operator queues behind the client measured."""
+
+    def __init__(self, socket_path):
+        self.socket_path = socket_path
+        self.longest = 0.0
+        self._stop = threading.Event()
+        self._thread = threading.Thread(target=self._probe, daemon=True)
+
+    def __enter__(self):
+        self._thread.start()
+        return self
+
+    def __exit__(self, *_exc):
+        self._stop.set()
+        self._thread.join()
+
+    def _probe(self):
+        while not self._stop.wait(PROBE_INTERVAL):
+            started = time.perf_counter()
+            answer = unix_command(self.socket_path, {"command": "version-get"}, timeout=300)
+            self.longest = max(self.longest, time.perf_counter() - started)
+            if answer.get("result") != 0:
+                raise RuntimeError(f"version-get on {self.socket_path}: {answer}")
+
+
+class SameBytes:
+    """The files of the tool at every delay against the first one of their kind: the link's
+    speed must change when the bytes arrive, never which bytes are saved. A file that differs is
+    kept for a look (outside /dev/shm) and reported at once."""
+
+    def __init__(self, directory):
+        self.directory = directory
+        self.first = {}
+        self.differing = []
+
+    def check(self, produced, label):
+        """True when `produced` is the first file of its kind or holds its bytes."""
+        kind = os.path.splitext(produced)[1]
+        if kind not in self.first:
+            self.first[kind] = os.path.join(self.directory, f"first{kind}")
+            os.replace(produced, self.first[kind])
+            return True
+        if filecmp.cmp(produced, self.first[kind], shallow=False):
+            return True
+        kept = tempfile.mkdtemp(prefix="leasedump-slow-link-differs-")
+        shutil.move(produced, os.path.join(kept, f"{label}{kind}"))
+        shutil.copyfile(self.first[kind], os.path.join(kept, f"first{kind}"))
+        self.differing.append(label)
+        print(f"# DIFFERENT BYTES: the {kind} file of {label} is not the first one; "
+              f"both are in {kept}", file=sys.stderr, flush=True)
+        return False
+
+
+def slow_tool_run(options, kea, proxy, directory, text, lease_count):
+    """One whole run of the tool through the proxy: seconds, the longest probe, connections."""
+    proxy.take_connection_count()
+    with Probe(kea.socket_path) as probe:
+        wall, _, output = run_tool(options.build, f"127.0.0.1:{proxy.port}", directory, text)
+    check_every_lease(output, lease_count)
+    return wall, probe.longest, proxy.take_connection_count()
+
+
+def slow_link_round(options, kea, proxies, directory, lease_count, same, samples):
+    """One run of every client at every delay, then the tool without the proxy (whose file must
+    hold the same bytes as well)."""
+    for delay, proxy in proxies.items():
+        runs = samples[delay]
+        for text, kind in ((True, "text"), (False, "xml")):
+            wall, probe, connections = slow_tool_run(options, kea, proxy, directory, text,
+                                                     lease_count)
+            runs[kind].append(wall)
+            runs["probe"].append(probe)
+            runs["connections"].add(connections)
+            runs["identical"] &= same.check(tool_file(directory, text), f"{delay} ms")
+        with Probe(kea.socket_path) as probe:
+            runs["curl"].append(curl_get_all(kea, directory, proxy.port)[0])
+        runs["curl probe"].append(probe.longest)
+    wall, _, output = run_tool(options.build, kea.server_text, directory, True)
+    check_every_lease(output, lease_count)
+    samples["baseline"].append(wall)
+    same.check(tool_file(directory, True), "no proxy")
+
+
+def measure_slow_link(options, path, release_name, lease_count, subnet_count, directory, delays):
+    """The tool, curl's lease4-get-all and a probe of the control socket through a delay proxy
+    in front of the path's HTTP endpoint, at each delay."""
+    release = kea_release(release_name)
+    if release is None or path == "unix":
+        reason = "a TCP path" if path == "unix" else "root and scripts/make-kea-chroots"
+        print(f"# {path}@{release_name}: skipped (needs {reason})")
+        return None
+    subnets, leases = generated_network(lease_count, subnet_count)
+    with contextlib.ExitStack() as stack:
+        kea = sandbox(stack, subnets, leases, path, release, "memfile")
+        version = kea.command("version-get")[0].get("text", "").split()[0]
+        proxies = {delay: stack.enter_context(DelayProxy(("127.0.0.1", kea.port), delay / 1000))
+                   for delay in delays}
+        for _ in range(2):  # warm-up: the server's first walks of its leases are slower
+            bare_page_walk(kea, TOOL_PAGE_LIMIT)
+        same = SameBytes(directory)
+        samples = {"baseline": []}
+        samples.update({delay: {"text": [], "xml": [], "curl": [], "probe": [], "curl probe": [],
+                                "connections": set(), "identical": True} for delay in delays})
+        # Every delay in every round, so that a slow moment of the machine falls on all alike.
+        for _ in range(options.runs):
+            slow_link_round(options, kea, proxies, directory, lease_count, same, samples)
+    return {"name": f"{path}@{release_name} (Kea {version})", "samples": samples,
+            "differing": same.differing}
+
+
+def print_slow_link_table(scenario, results, skipped):
+    print(f"\n{scenario}\n")
+    print("| path | delay ms | tool /text s | tool XML s | curl get-all s | tool /text ÷ curl | "
+          "longest probe wait s (during curl) | connections | bytes identical | "
+          "tool /text without proxy s |")
+    print("|---|---|---|---|---|---|---|---|---|---|")
+    for r in results:
+        baseline = statistics.median(r["samples"]["baseline"])
+        for delay, runs in r["samples"].items():
+            if delay == "baseline":
+                continue
+            text, xml = statistics.median(runs["text"]), statistics.median(runs["xml"])
+            curl = statistics.median(runs["curl"])
+            connections = "/".join(str(c) for c in sorted(runs["connections"]))
+            print(f"| {r['name']} | {delay} | {text:.2f} | {xml:.2f} | {curl:.2f} | "
+                  f"{text / curl:.2f}x | {max(runs['probe']):.3f} ({max(runs['curl probe']):.3f}) "
+                  f"| {connections} | {'yes' if runs['identical'] else 'NO'} | {baseline:.2f} |")
+        for delay in skipped:
+            print(f"| {r['name']} | {delay} | skipped | | | | | | | |")
 
 
 def print_table(scenario, results):
@@ -270,6 +428,26 @@ def print_table(scenario, results):
             print(f"| {r['name']} | " + " | ".join(cells) + " |")
 
 
+def slow_link_scenario(options, scenario, directory, title):
+    """The slow-link table of one scenario; True when a file differed between delays."""
+    lease_count, subnet_count = (int(part) for part in scenario.split("x"))
+    delays = [d for d in options.delays if (scenario, str(d)) not in options.skip]
+    skipped = [d for d in options.delays if d not in delays]
+    results = []
+    for entry in options.paths.split(","):
+        path, _, release_name = entry.partition("@")
+        result = measure_slow_link(options, path, release_name, lease_count, subnet_count,
+                                   directory, delays)
+        if result is not None:
+            results.append(result)
+            print(f"# done: {result['name']} at {scenario}", flush=True)
+    print_slow_link_table(f"{title}, through the delay proxy (ms each way)", results, skipped)
+    differing = [f"{r['name']}: {label}" for r in results for label in r["differing"]]
+    if differing:
+        print(f"\nDIFFERENT BYTES at {scenario}: {', '.join(differing)}", file=sys.stderr)
+    return bool(differing)
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--build", default="build")
@@ -278,11 +456,22 @@ def main():
     parser.add_argument("--scenarios", default="200000x4,1000000x1")
     parser.add_argument("--limits", default="",
                         help="page sizes for the bare client to compare, e.g. 500,1000,2000,5000")
+    parser.add_argument("--delays", default="",
+                        help="milliseconds each way of a slow link to measure instead, e.g. 0,25")
+    parser.add_argument("--skip", default="",
+                        help="scenarios at delays to leave out of the slow link, e.g. 1000000x1@25")
     options = parser.parse_args()
     options.limits = [int(limit) for limit in options.limits.split(",") if limit]
+    options.delays = [int(delay) for delay in options.delays.split(",") if delay]
+    options.skip = {tuple(entry.split("@")) for entry in options.skip.split(",") if entry}
+    failed = False
     with tempfile.TemporaryDirectory(dir="/dev/shm", prefix="leasedump-kea-bench-") as directory:
         for scenario in options.scenarios.split(","):
             lease_count, subnet_count = (int(part) for part in scenario.split("x"))
+            title = f"{lease_count} leases in {subnet_count} subnet(s), median of {options.runs} runs"
+            if options.delays:
+                failed |= slow_link_scenario(options, scenario, directory, title)
+                continue
             results = []
             for entry in options.paths.split(","):
                 path, _, where = entry.partition("@")
@@ -292,9 +481,8 @@ def main():
                 if result is not None:
                     results.append(result)
                     print(f"# done: {result['name']} at {scenario}", flush=True)
-            print_table(f"{lease_count} leases in {subnet_count} subnet(s), median of "
-                        f"{options.runs} runs", results)
-    return 0
+            print_table(title, results)
+    return 1 if failed else 0
 
 
 if __name__ == "__main__":
