@@ -5,7 +5,8 @@ prints the table of bench/README.md.
 
     python3 bench/kea_end_to_end.py [--build build] [--runs 3] [--paths agent@host,direct@sid,...]
                                     [--scenarios 200000x4,1000000x1] [--limits 500,1000,2000,5000]
-                                    [--delays 0,25 [--skip 1000000x1@25]]
+                                    [--delays 0,25 [--skip 1000000x1@25]
+                                     [--before OLD_BUILD [--before-delays 0,25]]]
 
 Each path is PATH@RELEASE of scripts/kea_sandbox.py: agent@host (kea-ctrl-agent of the host's
 Kea), direct@sid (kea-dhcp4's own HTTP socket), unix@sid (its UNIX socket). The chroot releases
@@ -27,7 +28,9 @@ the tool (/text, XML) and curl's lease4-get-all per subnet go through it, while 
 probe on kea-dhcp4's UNIX socket every 20 ms records the longest any other client waited. The
 proxy counts the tool's connections; every file of the tool, at every delay and without the
 proxy, must hold the bytes of the first one (a file that differs is kept and the run fails).
---skip SCENARIO@DELAY leaves out a pair that would take too long."""
+--skip SCENARIO@DELAY leaves out a pair that would take too long. --before OLD_BUILD times an
+earlier build of the tool (/text) beside it, at the delays of --before-delays (0 by default);
+its files must hold the same bytes too."""
 
 import argparse
 import contextlib
@@ -324,11 +327,13 @@ class SameBytes:
         return False
 
 
-def slow_tool_run(options, kea, proxy, directory, text, lease_count):
-    """One whole run of the tool through the proxy: seconds, the longest probe, connections."""
+def slow_tool_run(options, kea, proxy, directory, text, lease_count, build=None):
+    """One whole run of the tool (of `build`, by default the one measured) through the proxy:
+    seconds, the longest probe, connections."""
     proxy.take_connection_count()
     with Probe(kea.socket_path) as probe:
-        wall, _, output = run_tool(options.build, f"127.0.0.1:{proxy.port}", directory, text)
+        wall, _, output = run_tool(build or options.build, f"127.0.0.1:{proxy.port}", directory,
+                                   text)
     check_every_lease(output, lease_count)
     return wall, probe.longest, proxy.take_connection_count()
 
@@ -345,6 +350,12 @@ def slow_link_round(options, kea, proxies, directory, lease_count, same, samples
             runs["probe"].append(probe)
             runs["connections"].add(connections)
             runs["identical"] &= same.check(tool_file(directory, text), f"{delay} ms")
+        if options.before and delay in options.before_delays:
+            wall, probe, _ = slow_tool_run(options, kea, proxy, directory, True, lease_count,
+                                           options.before)
+            runs["before"].append(wall)
+            runs["before probe"].append(probe)
+            runs["identical"] &= same.check(tool_file(directory, True), f"{delay} ms before")
         with Probe(kea.socket_path) as probe:
             runs["curl"].append(curl_get_all(kea, directory, proxy.port)[0])
         runs["curl probe"].append(probe.longest)
@@ -373,7 +384,8 @@ def measure_slow_link(options, path, release_name, lease_count, subnet_count, di
         same = SameBytes(directory)
         samples = {"baseline": []}
         samples.update({delay: {"text": [], "xml": [], "curl": [], "probe": [], "curl probe": [],
-                                "connections": set(), "identical": True} for delay in delays})
+                                "before": [], "before probe": [], "connections": set(),
+                                "identical": True} for delay in delays})
         # Every delay in every round, so that a slow moment of the machine falls on all alike.
         for _ in range(options.runs):
             slow_link_round(options, kea, proxies, directory, lease_count, same, samples)
@@ -385,8 +397,8 @@ def print_slow_link_table(scenario, results, skipped):
     print(f"\n{scenario}\n")
     print("| path | delay ms | tool /text s | tool XML s | curl get-all s | tool /text ÷ curl | "
           "longest probe wait s (during curl) | connections | bytes identical | "
-          "tool /text without proxy s |")
-    print("|---|---|---|---|---|---|---|---|---|---|")
+          "tool /text without proxy s | --before /text s (probe s) |")
+    print("|---|---|---|---|---|---|---|---|---|---|---|")
     for r in results:
         baseline = statistics.median(r["samples"]["baseline"])
         for delay, runs in r["samples"].items():
@@ -395,11 +407,14 @@ def print_slow_link_table(scenario, results, skipped):
             text, xml = statistics.median(runs["text"]), statistics.median(runs["xml"])
             curl = statistics.median(runs["curl"])
             connections = "/".join(str(c) for c in sorted(runs["connections"]))
+            before = (f"{statistics.median(runs['before']):.2f} ({max(runs['before probe']):.3f})"
+                      if runs["before"] else "")
             print(f"| {r['name']} | {delay} | {text:.2f} | {xml:.2f} | {curl:.2f} | "
                   f"{text / curl:.2f}x | {max(runs['probe']):.3f} ({max(runs['curl probe']):.3f}) "
-                  f"| {connections} | {'yes' if runs['identical'] else 'NO'} | {baseline:.2f} |")
+                  f"| {connections} | {'yes' if runs['identical'] else 'NO'} | {baseline:.2f} | "
+                  f"{before} |")
         for delay in skipped:
-            print(f"| {r['name']} | {delay} | skipped | | | | | | | |")
+            print(f"| {r['name']} | {delay} | skipped | | | | | | | | |")
 
 
 def print_table(scenario, results):
@@ -456,6 +471,10 @@ def main():
     parser.add_argument("--scenarios", default="200000x4,1000000x1")
     parser.add_argument("--limits", default="",
                         help="page sizes for the bare client to compare, e.g. 500,1000,2000,5000")
+    parser.add_argument("--before", default="",
+                        help="the build of an earlier tool to time beside it on the slow link")
+    parser.add_argument("--before-delays", default="0",
+                        help="the delays at which --before runs, e.g. 0,25")
     parser.add_argument("--delays", default="",
                         help="milliseconds each way of a slow link to measure instead, e.g. 0,25")
     parser.add_argument("--skip", default="",
@@ -463,6 +482,7 @@ def main():
     options = parser.parse_args()
     options.limits = [int(limit) for limit in options.limits.split(",") if limit]
     options.delays = [int(delay) for delay in options.delays.split(",") if delay]
+    options.before_delays = [int(delay) for delay in options.before_delays.split(",") if delay]
     options.skip = {tuple(entry.split("@")) for entry in options.skip.split(",") if entry}
     failed = False
     with tempfile.TemporaryDirectory(dir="/dev/shm", prefix="leasedump-kea-bench-") as directory:

@@ -30,6 +30,19 @@ CURLM* NewMultiHandle() {
   return multi;
 }
 
+// The time from the request's sending (once connected, past the TLS handshake) to the reply's
+// first byte.
+std::optional<std::chrono::microseconds> AnswerTime(CURL* curl) {
+  curl_off_t sending = 0;
+  curl_off_t firstByte = 0;
+  if (curl_easy_getinfo(curl, CURLINFO_PRETRANSFER_TIME_T, &sending) != CURLE_OK ||
+      curl_easy_getinfo(curl, CURLINFO_STARTTRANSFER_TIME_T, &firstByte) != CURLE_OK ||
+      firstByte < sending) {
+    return std::nullopt;
+  }
+  return std::chrono::microseconds(firstByte - sending);
+}
+
 }  // namespace
 
 // One request's handle, and what it carries while a request is under way on it.
@@ -71,7 +84,7 @@ HttpTransport::~HttpTransport() = default;
 TransportReply HttpTransport::Exchange(const std::string& request, std::size_t maxReplyBytes) {
   Abandon();
   Send(kExchangeTag, request, maxReplyBytes);
-  std::vector<TaggedReply> replies = Collect();
+  std::vector<TaggedReply> replies = Collect(true);
   if (replies.empty()) {  // curl lost the transfer without a word: never seen
     return TransportReply{dhcp_status::kRpcServerUnavailable, {}};
   }
@@ -98,7 +111,7 @@ void HttpTransport::Send(std::uint64_t tag, const std::string& request, std::siz
   if (settings_.passwordUnreadable || caUnreadable_) {
     std::uint32_t status = settings_.passwordUnreadable ? dhcp_status::kAccessDenied
                                                         : dhcp_status::kRpcServerUnavailable;
-    refused_.push_back({tag, {status, {}}});
+    refused_.push_back({tag, {status, {}}, std::nullopt});
     return;
   }
   Lane& lane = FreeLane();
@@ -126,14 +139,14 @@ void HttpTransport::TakeFinished(std::vector<TaggedReply>& replies) {
         ReleaseRequest(lane->curl);
         TransportReply reply = ReplyOfTransfer(lane->curl, code, *lane->download);
         lane->download.reset();
-        replies.push_back({lane->tag, std::move(reply)});
+        replies.push_back({lane->tag, std::move(reply), AnswerTime(lane->curl)});
         break;
       }
     }
   }
 }
 
-std::vector<TaggedReply> HttpTransport::Collect() {
+std::vector<TaggedReply> HttpTransport::Collect(bool wait) {
   std::vector<TaggedReply> replies = std::move(refused_);
   refused_.clear();
   CURLM* multi = static_cast<CURLM*>(multi_.get());
@@ -143,7 +156,7 @@ std::vector<TaggedReply> HttpTransport::Collect() {
       throw std::bad_alloc();
     }
     TakeFinished(replies);
-    if (!replies.empty() || running == 0) {
+    if (!replies.empty() || running == 0 || !wait) {
       break;
     }
     curl_multi_poll(multi, nullptr, 0, kWaitMilliseconds, nullptr);

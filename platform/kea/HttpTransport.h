@@ -54,7 +54,7 @@ class HttpTransport : public KeaTransport, private ConcurrentExchange {
 
   std::size_t Lanes() const override { return kMaxConnections; }
   void Send(std::uint64_t tag, const std::string& request, std::size_t maxReplyBytes) override;
-  std::vector<TaggedReply> Collect() override;
+  std::vector<TaggedReply> Collect(bool wait) override;
   void Abandon() override;
 
   Lane& FreeLane();

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,6 +34,9 @@ struct TransportReply {
 struct TaggedReply {
   std::uint64_t tag = 0;
   TransportReply reply;
+  // From the request's sending to the reply's first byte, on a connection already made: the round
+  // trip and the server's time, without the connection's setup. Nothing where it is not known.
+  std::optional<std::chrono::microseconds> answered;
 };
 
 // Several requests under way at once, each on a connection of its own, their replies taken in
@@ -47,9 +52,9 @@ class ConcurrentExchange {
   // Sends `request`; fewer than Lanes() requests may be under way before it.
   virtual void Send(std::uint64_t tag, const std::string& request, std::size_t maxReplyBytes) = 0;
 
-  // Waits until at least one request under way has its reply, and gives each that has; nothing
-  // when none is under way.
-  virtual std::vector<TaggedReply> Collect() = 0;
+  // Gives each request under way that has its reply. With `wait`, waits until one has, unless
+  // none is under way; without, gives what has come and returns at once.
+  virtual std::vector<TaggedReply> Collect(bool wait) = 0;
 
   // Drops every request under way and its connection; their replies never come.
   virtual void Abandon() = 0;

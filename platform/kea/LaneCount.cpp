@@ -10,8 +10,8 @@ namespace {
 constexpr long kRecentWeight = 4;
 
 // Between these many requests waiting at the server the count stays as it is.
-constexpr double kFewestWaiting = 1.0;
-constexpr double kMostWaiting = 3.0;
+constexpr double kFewestWaiting = 2.0;
+constexpr double kMostWaiting = 5.0;
 
 }  // namespace
 

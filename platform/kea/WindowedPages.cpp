@@ -48,28 +48,39 @@ void WindowedPages::Take(TaggedReply& reply) {
     return;
   }
   if (sending->second.fullPage && reply.reply.status == dhcp_status::kSuccess) {
-    lanes_.Took(std::chrono::steady_clock::now() - sending->second.at, underWay_.size());
+    LaneCount::Duration latency = std::chrono::steady_clock::now() - sending->second.at;
+    if (reply.answered) {
+      latency = *reply.answered;
+    }
+    lanes_.Took(latency, underWay_.size());
   }
   underWay_.erase(sending);
   window_.Take(reply.tag, PageOf(reply.reply));
 }
 
+// The replies that have come are taken and their connections given new asks at every step, not
+// only when the range waits: a reply left waiting while leases are handed on would idle its
+// connection, and count as slower than it was.
 std::uint32_t WindowedPages::Next(std::vector<sources::SourceLease>& leases) {
+  bool wait = false;
   for (;;) {
+    if (!underWay_.empty()) {
+      std::vector<TaggedReply> replies = exchange_.Collect(wait);
+      for (TaggedReply& reply : replies) {
+        Take(reply);
+      }
+    }
+    SendWhatMayGo();
     if (std::optional<std::uint32_t> status = window_.Deliver(leases)) {
       return *status;
     }
-    SendWhatMayGo();
-    std::vector<TaggedReply> replies = exchange_.Collect();
-    if (replies.empty()) {
+    if (underWay_.empty()) {
       // Nothing under way and nothing to ask, yet the range waits: never meant to happen, and
       // never a wait without end.
       window_.Clear();
       return dhcp_status::kInvalidData;
     }
-    for (TaggedReply& reply : replies) {
-      Take(reply);
-    }
+    wait = true;
   }
 }
 

@@ -69,7 +69,9 @@ class SideBySideKea : public ConcurrentExchange {
     this->sent.push_back(sent);
   }
 
-  std::vector<TaggedReply> Collect() override {
+  // One answer a call, whether or not it is waited for: the pages come back while the leases
+  // of others are handed on.
+  std::vector<TaggedReply> Collect(bool) override {
     if (underWay_.empty()) {
       return {};
     }
@@ -82,9 +84,11 @@ class SideBySideKea : public ConcurrentExchange {
     Sent sent = underWay_[pick];
     underWay_.erase(underWay_.begin() + static_cast<std::ptrdiff_t>(pick));
     if (fails_ && fails_(sent)) {
-      return {{sent.tag, {dhcp_status::kRpcServerUnavailable, {}}}};
+      return {{sent.tag, {dhcp_status::kRpcServerUnavailable, {}}, std::nullopt}};
     }
-    return {{sent.tag, {dhcp_status::kSuccess, PageText(leases_.Page(sent.after, sent.limit))}}};
+    return {{sent.tag,
+             {dhcp_status::kSuccess, PageText(leases_.Page(sent.after, sent.limit))},
+             std::nullopt}};
   }
 
   void Abandon() override { underWay_.clear(); }
