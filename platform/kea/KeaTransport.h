@@ -19,7 +19,9 @@ inline constexpr std::size_t kMaxReplyBytes = std::size_t{256} << 20;
 // The largest page of leases accepted: 16 MiB. Kea writes about 250 bytes for a lease; one with
 // the longest host name (255 bytes, each non-ASCII byte escaped as six characters), the longest
 // client id and extended relay information stays under 4 KB. A page of 500 such leases is under
-// 2 MiB, so the bound leaves a margin of eight, and the tool never holds more than one page.
+// 2 MiB, so the bound leaves a margin of eight. One page after another, the tool holds one reply
+// at a time; side by side, one for each connection (HttpTransport.h), so that even a hostile
+// server cannot make it hold more than 256 MiB of replies.
 inline constexpr std::size_t kMaxPageReplyBytes = std::size_t{16} << 20;
 
 // How long a connection may take before the server counts as not answering.
