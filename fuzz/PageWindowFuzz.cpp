@@ -68,8 +68,7 @@ std::string PageText(const std::vector<std::uint32_t>& page) {
 // A Kea whose answers the fuzzer orders, fails, or (when hostile) makes up.
 class FuzzedKea : public ConcurrentExchange {
  public:
-  FuzzedKea(const std::vector<std::uint32_t>& leases, Bytes& bytes, std::size_t lanes,
-            bool hostile)
+  FuzzedKea(const std::vector<std::uint32_t>& leases, Bytes& bytes, std::size_t lanes, bool hostile)
       : leases_(leases), bytes_(bytes), lanes_(lanes), hostile_(hostile) {}
 
   std::size_t Lanes() const override { return lanes_; }
@@ -188,8 +187,7 @@ std::vector<std::optional<std::vector<std::uint32_t>>> Export(sources::SourceSer
       }
       resume = batch.resume;
     } while (batch.status == dhcp_status::kMoreData);
-    subnets.push_back(batch.status == dhcp_status::kSuccess ? std::optional(leases)
-                                                            : std::nullopt);
+    subnets.push_back(batch.status == dhcp_status::kSuccess ? std::optional(leases) : std::nullopt);
   }
   return subnets;
 }
