@@ -31,19 +31,22 @@ constexpr std::size_t kMaxPagesHeld = 2 * kMaxConnections;
 
 KeaSource::KeaSource(std::unique_ptr<KeaTransport> transport) : client_(std::move(transport)) {}
 
-// Every other command waits until nothing is under way: the transport drops it first.
-sources::SourceReply<sources::SourceVersion> KeaSource::GetVersion() {
+// Every other command goes once nothing is under way: the transport would drop it anyway, and
+// the pages read ahead may be of subnets that are no longer there.
+void KeaSource::StopReadingAhead() {
   if (windowed_) {
     windowed_->Abandon();
   }
+}
+
+sources::SourceReply<sources::SourceVersion> KeaSource::GetVersion() {
+  StopReadingAhead();
   KeaReply<KeaVersion> reply = client_.GetVersion();
   return {reply.status, {reply.value.major, reply.value.minor}};
 }
 
 sources::SourceReply<std::vector<sources::Ipv4Prefix>> KeaSource::GetSubnets() {
-  if (windowed_) {
-    windowed_->Abandon();
-  }
+  StopReadingAhead();
   KeaReply<std::vector<KeaSubnet>> reply = client_.GetSubnets();
   sources::SourceReply<std::vector<sources::Ipv4Prefix>> subnets{reply.status, {}};
   subnets.value.reserve(reply.value.size());

@@ -30,6 +30,7 @@ class KeaSource : public sources::LeaseSource {
 
  private:
   WindowedPages& Windowed(ConcurrentExchange& exchange);
+  void StopReadingAhead();
 
   KeaClient client_;
   std::unique_ptr<WindowedPages> windowed_;  // once ranges are read side by side

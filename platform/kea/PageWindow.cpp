@@ -6,6 +6,17 @@
 #include "platform/kea/KeaLeasePages.h"
 
 namespace platform::kea {
+namespace {
+
+// Where a page that starts at `first` is asked from: the address before it, or the start.
+std::optional<std::uint32_t> AfterOf(std::uint64_t first) {
+  if (first == 0) {
+    return std::nullopt;
+  }
+  return static_cast<std::uint32_t>(first - 1);
+}
+
+}  // namespace
 
 PageWindow::Walk::Walk(sources::AddressRange range)
     : range(range), next(range.first), unasked{{range.first, range.last}} {}
@@ -98,10 +109,7 @@ std::optional<PageAsk> PageWindow::AskOf(Walk& walk, bool head, std::size_t unde
   // A piece holds no more leases than it has addresses.
   std::uint32_t limit =
       static_cast<std::uint32_t>(std::min<std::uint64_t>(pageLimit_, piece.last - piece.first + 1));
-  PageAsk ask{nextId_++, std::nullopt, limit};
-  if (piece.first > 0) {
-    ask.after = static_cast<std::uint32_t>(piece.first - 1);
-  }
+  PageAsk ask{nextId_++, AfterOf(piece.first), limit};
   walk.asked.emplace(ask.id, Asked{piece, limit});
   return ask;
 }
@@ -142,11 +150,8 @@ void PageWindow::Take(std::uint64_t id, KeaReply<std::vector<KeaLease>> page) {
   if (walk->failure != dhcp_status::kSuccess) {
     return;
   }
-  std::optional<std::uint32_t> after;
-  if (asked.piece.first > 0) {
-    after = static_cast<std::uint32_t>(asked.piece.first - 1);
-  }
-  if (page.status == dhcp_status::kSuccess && !InAscendingOrderAfter(page.value, after)) {
+  if (page.status == dhcp_status::kSuccess &&
+      !InAscendingOrderAfter(page.value, AfterOf(asked.piece.first))) {
     page.status = dhcp_status::kInvalidData;
   }
   if (page.status != dhcp_status::kSuccess) {

@@ -48,10 +48,9 @@ void WindowedPages::Take(TaggedReply& reply) {
     return;
   }
   if (sending->second.fullPage && reply.reply.status == dhcp_status::kSuccess) {
-    LaneCount::Duration latency = std::chrono::steady_clock::now() - sending->second.at;
-    if (reply.answered) {
-      latency = *reply.answered;
-    }
+    LaneCount::Duration latency = reply.answered
+                                      ? LaneCount::Duration(*reply.answered)
+                                      : std::chrono::steady_clock::now() - sending->second.at;
     lanes_.Took(latency, underWay_.size());
   }
   underWay_.erase(sending);
