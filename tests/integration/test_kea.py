@@ -196,14 +196,17 @@ class DhcpServerDown(unittest.TestCase):
         and the second's are asked for."""
         with KeaSandbox(SUBNETS, [lease for lease, _ in FIXTURES]) as kea:
             first_subnet_read = threading.Event()
+            stopping = threading.Lock()
 
             def relay(request):
-                # The first page of each subnet starts after the address before it; the pages of
-                # both go side by side, so the second waits until the first has its answer.
+                # The first page of each subnet starts after the address before it. Pages of the
+                # later subnets go side by side with the first one's, so each waits until the
+                # first has its answer and kea-dhcp4 is gone.
                 start = request.json.get("arguments", {}).get("from")
-                if request.command == "lease4-get-page" and start == "10.1.255.255":
+                if request.command == "lease4-get-page" and start != "10.0.255.255":
                     first_subnet_read.wait(10)
-                    kea.stop_dhcp4()
+                    with stopping:
+                        kea.stop_dhcp4()
                 reply = http(json.dumps(kea.command(request.command,
                                                     request.json.get("arguments"))))
                 if start == "10.0.255.255":
