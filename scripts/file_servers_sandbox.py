@@ -36,7 +36,7 @@ import threading
 import time
 from dataclasses import dataclass
 
-from sandbox_host import apparmor_confines, namespaces_can_be_made  # noqa: F401
+from sandbox_host import apparmor_confines, namespaces_can_be_made, remove_namespaces  # noqa: F401
 
 # One bridge for each subnet, with the server's address in it; a client draws from the pool of the
 # subnet whose bridge it is on.
@@ -130,15 +130,7 @@ class Lan:
         return self
 
     def __exit__(self, *_exc):
-        for name in reversed(self._namespaces):
-            pids = subprocess.run(["ip", "netns", "pids", name], capture_output=True, text=True,
-                                  timeout=30).stdout.split()
-            for pid in pids:
-                try:
-                    os.kill(int(pid), signal.SIGKILL)
-                except ProcessLookupError:
-                    pass
-            subprocess.run(["ip", "netns", "del", name], capture_output=True, timeout=30)
+        remove_namespaces(self._namespaces)
         self._namespaces = []
         if self.folder:
             shutil.rmtree(self.folder, ignore_errors=True)

@@ -1,8 +1,10 @@
 """What the sandboxes of real servers ask of the host: whether network namespaces can be made,
-and whether AppArmor confines a packaged server to its own folders."""
+their removal with every process in them, and whether AppArmor confines a packaged server to its
+own folders."""
 
 import os
 import shutil
+import signal
 import subprocess
 import threading
 
@@ -18,6 +20,20 @@ def namespaces_can_be_made():
         return f"network namespaces cannot be made here: {made.stderr.strip()}"
     subprocess.run(["ip", "netns", "del", probe], capture_output=True, timeout=30)
     return None
+
+
+def remove_namespaces(names):
+    """Kills every process in the network namespaces `names` and removes them, the last made
+    first."""
+    for name in reversed(names):
+        pids = subprocess.run(["ip", "netns", "pids", name], capture_output=True, text=True,
+                              timeout=30).stdout.split()
+        for pid in pids:
+            try:
+                os.kill(int(pid), signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+        subprocess.run(["ip", "netns", "del", name], capture_output=True, timeout=30)
 
 
 def apparmor_confines(program):

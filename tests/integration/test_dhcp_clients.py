@@ -8,7 +8,6 @@ packet leaves the namespaces this test makes. The tool reaches the server throug
 
 import os
 import shutil
-import signal
 import subprocess
 import sys
 import tempfile
@@ -17,7 +16,7 @@ import unittest
 
 sys.path.insert(0, os.path.join(os.environ["LEASEDUMP_SOURCE_DIR"], "scripts"))
 from kea_sandbox import KeaSandbox, Subnet  # noqa: E402
-from sandbox_host import namespaces_can_be_made  # noqa: E402
+from sandbox_host import namespaces_can_be_made, remove_namespaces  # noqa: E402
 from program_runs import save_with_leasedump  # noqa: E402
 
 sys.path.insert(0, os.path.join(os.environ["LEASEDUMP_SOURCE_DIR"], "tests", "support"))
@@ -54,15 +53,7 @@ class Namespaces:
         return name
 
     def remove_all(self):
-        for name in reversed(self.names):
-            pids = subprocess.run(["ip", "netns", "pids", name], capture_output=True,
-                                  text=True, timeout=30).stdout.split()
-            for pid in pids:
-                try:
-                    os.kill(int(pid), signal.SIGKILL)
-                except ProcessLookupError:
-                    pass
-            subprocess.run(["ip", "netns", "del", name], capture_output=True, timeout=30)
+        remove_namespaces(self.names)
         self.names = []
 
 
