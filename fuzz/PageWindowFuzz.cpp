@@ -8,15 +8,14 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
-#include <span>
 #include <string>
 #include <vector>
 
 #include "FuzzCheck.h"
-#include "platform/kea/KeaLeasePages.h"
-#include "platform/kea/WindowedPages.h"
+#include "platform/kea/KeaTransport.h"
 #include "platform/sources/Ipv4Text.h"
 #include "platform/sources/SourceServer.h"
+#include "tests/fakes/PagedKea.h"
 
 namespace {
 
@@ -41,34 +40,13 @@ constexpr std::size_t kMostAsks = 200000;
 
 struct Ask {
   std::uint64_t tag;
-  std::optional<std::uint32_t> after;
-  std::uint32_t limit;
+  fake_kea::PageRequest page;
 };
-
-std::vector<std::uint32_t> PageOf(const std::vector<std::uint32_t>& leases,
-                                  std::optional<std::uint32_t> after, std::uint32_t limit) {
-  std::vector<std::uint32_t> page;
-  for (std::uint32_t address : leases) {
-    if ((!after || address > *after) && page.size() < limit) {
-      page.push_back(address);
-    }
-  }
-  return page;
-}
-
-std::string PageText(const std::vector<std::uint32_t>& page) {
-  std::string text = R"({"result": 0, "arguments": {"leases": [)";
-  for (std::size_t i = 0; i < page.size(); ++i) {
-    text.append(i == 0 ? "" : ",").append(R"({"ip-address": ")");
-    text.append(sources::FormatIpv4Address(page[i])).append(R"(", "subnet-id": 1})");
-  }
-  return text + "]}}";
-}
 
 // A Kea whose answers the fuzzer orders, fails, or (when hostile) makes up.
 class FuzzedKea : public ConcurrentExchange {
  public:
-  FuzzedKea(const std::vector<std::uint32_t>& leases, Bytes& bytes, std::size_t lanes, bool hostile)
+  FuzzedKea(const fake_kea::PagedLeases& leases, Bytes& bytes, std::size_t lanes, bool hostile)
       : leases_(leases), bytes_(bytes), lanes_(lanes), hostile_(hostile) {}
 
   std::size_t Lanes() const override { return lanes_; }
@@ -76,13 +54,8 @@ class FuzzedKea : public ConcurrentExchange {
   void Send(std::uint64_t tag, const std::string& request, std::size_t) override {
     FUZZ_CHECK(underWay_.size() < lanes_);
     FUZZ_CHECK(++asks_ < kMostAsks);
-    std::size_t space = request.find(' ');
-    std::string after = request.substr(0, space);
-    Ask ask{tag, std::nullopt, static_cast<std::uint32_t>(std::stoul(request.substr(space + 1)))};
-    FUZZ_CHECK(ask.limit >= 1);
-    if (after != "start") {
-      ask.after = static_cast<std::uint32_t>(std::stoul(after));
-    }
+    Ask ask{tag, fake_kea::ParsePageRequest(request)};
+    FUZZ_CHECK(ask.page.limit >= 1);
     underWay_.push_back(ask);
   }
 
@@ -106,70 +79,25 @@ class FuzzedKea : public ConcurrentExchange {
     if (choice == 0xFF) {
       return {dhcp_status::kRpcServerUnavailable, {}};
     }
-    std::vector<std::uint32_t> page = PageOf(leases_, ask.after, ask.limit);
+    std::vector<std::uint32_t> page = leases_.Page(ask.page.after, ask.page.limit);
     if (hostile_ && choice >= 0xC0) {
       // A page of the fuzzer's making: any addresses near the page's start, any count.
       page.clear();
-      std::uint32_t address = ask.after.value_or(0);
+      std::uint32_t address = ask.page.after.value_or(0);
       for (std::uint8_t n = bytes_.Next() % 8; n > 0; --n) {
         address += static_cast<std::uint32_t>(bytes_.Next()) - 64;
         page.push_back(address);
       }
     }
-    return {dhcp_status::kSuccess, PageText(page)};
+    return {dhcp_status::kSuccess, fake_kea::PageReplyText(page)};
   }
 
-  const std::vector<std::uint32_t>& leases_;
+  const fake_kea::PagedLeases& leases_;
   Bytes& bytes_;
   std::size_t lanes_;
   bool hostile_;
   std::vector<Ask> underWay_;
   std::size_t asks_ = 0;
-};
-
-std::string RequestText(std::optional<std::uint32_t> after, std::uint32_t limit) {
-  return (after ? std::to_string(*after) : "start") + " " + std::to_string(limit);
-}
-
-class Source : public sources::LeaseSource {
- public:
-  Source(std::vector<sources::Ipv4Prefix> subnets, const std::vector<std::uint32_t>& leases,
-         std::uint32_t limit, FuzzedKea* kea, std::size_t maxHeld)
-      : subnets_(std::move(subnets)), leases_(leases), limit_(limit) {
-    if (kea != nullptr) {
-      windowed_ = std::make_unique<WindowedPages>(*kea, RequestText, limit, maxHeld);
-    }
-  }
-
-  sources::SourceReply<sources::SourceVersion> GetVersion() override {
-    return {dhcp_status::kSuccess, {}};
-  }
-  sources::SourceReply<std::vector<sources::Ipv4Prefix>> GetSubnets() override {
-    if (windowed_) {
-      windowed_->Abandon();
-    }
-    return {dhcp_status::kSuccess, subnets_};
-  }
-  std::unique_ptr<sources::LeaseCursor> ReadRange(
-      sources::AddressRange range, std::span<const sources::AddressRange> following) override {
-    if (windowed_) {
-      windowed_->Begin(range, following);
-      return std::make_unique<WindowedRangeCursor>(*windowed_);
-    }
-    return std::make_unique<KeaRangeCursor>(range, limit_, [this](auto after, auto limit) {
-      KeaReply<std::vector<KeaLease>> reply{dhcp_status::kSuccess, {}};
-      for (std::uint32_t address : PageOf(leases_, after, limit)) {
-        reply.value.push_back(KeaLease{address, 1, {}, {}, 0, 0});
-      }
-      return reply;
-    });
-  }
-
- private:
-  std::vector<sources::Ipv4Prefix> subnets_;
-  const std::vector<std::uint32_t>& leases_;
-  std::uint32_t limit_;
-  std::unique_ptr<WindowedPages> windowed_;
 };
 
 // Each subnet's leases, or nothing for a subnet that failed.
@@ -206,16 +134,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                             static_cast<std::uint32_t>(bytes.Next()) << 4;
     subnets.push_back({network, static_cast<std::uint8_t>(18 + bytes.Next() % 15)});
   }
-  std::vector<std::uint32_t> leases;
+  fake_kea::PagedLeases leases;
   std::uint32_t address = 0x0A000000u - 8;
   for (std::uint16_t n = bytes.Next() * 4; n > 0; --n) {
     std::uint8_t step = bytes.Next();
     address += step < 0xE0 ? 1 : static_cast<std::uint32_t>(step) << 4;
-    leases.push_back(address);
+    leases.addresses.push_back(address);
   }
-  sources::SourceServer sequential(std::make_unique<Source>(subnets, leases, limit, nullptr, 0));
+  sources::SourceServer sequential(
+      std::make_unique<fake_kea::SequentialSource>(subnets, leases, limit));
   FuzzedKea kea(leases, bytes, lanes, hostile);
-  sources::SourceServer windowed(std::make_unique<Source>(subnets, leases, limit, &kea, maxHeld));
+  sources::SourceServer windowed(
+      std::make_unique<fake_kea::WindowedSource>(subnets, kea, limit, maxHeld));
   const auto expected = Export(sequential);
   const auto got = Export(windowed);
   FUZZ_CHECK(got.size() == expected.size());

@@ -2,16 +2,16 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <functional>
 #include <memory>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "platform/kea/KeaLeasePages.h"
 #include "platform/sources/Ipv4Text.h"
 #include "platform/sources/SourceServer.h"
+#include "tests/fakes/PagedKea.h"
 
 namespace platform::kea {
 namespace {
@@ -23,19 +23,7 @@ using sources::ParseIpv4Prefix;
 constexpr std::uint32_t kPageLimit = 500;
 constexpr std::size_t kMaxHeld = 32;
 
-// Kea's leases, paged as lease4-get-page pages them: those after the page's start, in the order
-// held (ascending, unless a test means otherwise).
-struct Leases {
-  std::vector<std::uint32_t> addresses;
-
-  std::vector<std::uint32_t> Page(std::optional<std::uint32_t> after, std::uint32_t limit) const {
-    auto from = after ? std::find_if(addresses.begin(), addresses.end(),
-                                     [&](std::uint32_t address) { return address > *after; })
-                      : addresses.begin();
-    auto to = from + std::min<std::ptrdiff_t>(limit, addresses.end() - from);
-    return {from, to};
-  }
-};
+using Leases = fake_kea::PagedLeases;
 
 enum class Order { AsSent, Reversed, Shuffled };
 
@@ -57,14 +45,8 @@ class SideBySideKea : public ConcurrentExchange {
 
   void Send(std::uint64_t tag, const std::string& request, std::size_t) override {
     EXPECT_LT(underWay_.size(), lanes_);
-    std::istringstream words(request);
-    std::string after;
-    std::uint32_t limit = 0;
-    words >> after >> limit;
-    Sent sent{tag, std::nullopt, limit};
-    if (after != "start") {
-      sent.after = static_cast<std::uint32_t>(std::stoul(after));
-    }
+    fake_kea::PageRequest page = fake_kea::ParsePageRequest(request);
+    Sent sent{tag, page.after, page.limit};
     underWay_.push_back(sent);
     this->sent.push_back(sent);
   }
@@ -87,7 +69,7 @@ class SideBySideKea : public ConcurrentExchange {
       return {{sent.tag, {dhcp_status::kRpcServerUnavailable, {}}, std::nullopt}};
     }
     return {{sent.tag,
-             {dhcp_status::kSuccess, PageText(leases_.Page(sent.after, sent.limit))},
+             {dhcp_status::kSuccess, fake_kea::PageReplyText(leases_.Page(sent.after, sent.limit))},
              std::nullopt}};
   }
 
@@ -96,18 +78,6 @@ class SideBySideKea : public ConcurrentExchange {
   std::vector<Sent> sent;
 
  private:
-  static std::string PageText(const std::vector<std::uint32_t>& page) {
-    std::string text =
-        R"({"result": )" + std::string(page.empty() ? "3" : "0") + R"(, "arguments": {"leases": [)";
-    for (std::uint32_t address : page) {
-      text += R"({"ip-address": ")" + FormatIpv4Address(address) + R"(", "subnet-id": 1},)";
-    }
-    if (!page.empty()) {
-      text.pop_back();
-    }
-    return text + "]}}";
-  }
-
   const Leases& leases_;
   std::size_t lanes_;
   Order order_;
@@ -116,66 +86,17 @@ class SideBySideKea : public ConcurrentExchange {
   std::mt19937 random_{20261208};
 };
 
-std::string RequestText(std::optional<std::uint32_t> after, std::uint32_t limit) {
-  return (after ? std::to_string(*after) : "start") + " " + std::to_string(limit);
-}
-
-// The leases side by side, as KeaSource reads them over HTTP.
-class WindowedSource : public sources::LeaseSource {
+// The sources of the export, with this test's page size and bound on what is held.
+class WindowedSource : public fake_kea::WindowedSource {
  public:
   WindowedSource(std::vector<sources::Ipv4Prefix> subnets, SideBySideKea& kea)
-      : subnets_(std::move(subnets)), pages_(kea, RequestText, kPageLimit, kMaxHeld) {}
-
-  sources::SourceReply<sources::SourceVersion> GetVersion() override {
-    pages_.Abandon();
-    return {dhcp_status::kSuccess, {}};
-  }
-  sources::SourceReply<std::vector<sources::Ipv4Prefix>> GetSubnets() override {
-    pages_.Abandon();
-    return {dhcp_status::kSuccess, subnets_};
-  }
-  std::unique_ptr<sources::LeaseCursor> ReadRange(
-      sources::AddressRange range, std::span<const sources::AddressRange> following) override {
-    pages_.Begin(range, following);
-    return std::make_unique<WindowedRangeCursor>(pages_);
-  }
-
- private:
-  std::vector<sources::Ipv4Prefix> subnets_;
-  WindowedPages pages_;
+      : fake_kea::WindowedSource(std::move(subnets), kea, kPageLimit, kMaxHeld) {}
 };
 
-// The same leases one page after another: what the export must be.
-class SequentialSource : public sources::LeaseSource {
+class SequentialSource : public fake_kea::SequentialSource {
  public:
   SequentialSource(std::vector<sources::Ipv4Prefix> subnets, const Leases& leases)
-      : subnets_(std::move(subnets)), leases_(leases) {}
-
-  sources::SourceReply<sources::SourceVersion> GetVersion() override {
-    return {dhcp_status::kSuccess, {}};
-  }
-  sources::SourceReply<std::vector<sources::Ipv4Prefix>> GetSubnets() override {
-    return {dhcp_status::kSuccess, subnets_};
-  }
-  std::unique_ptr<sources::LeaseCursor> ReadRange(sources::AddressRange range,
-                                                  std::span<const sources::AddressRange>) override {
-    ++ranges;
-    return std::make_unique<KeaRangeCursor>(range, kPageLimit, [this](auto after, auto limit) {
-      ++pages;
-      KeaReply<std::vector<KeaLease>> reply{dhcp_status::kSuccess, {}};
-      for (std::uint32_t address : leases_.Page(after, limit)) {
-        reply.value.push_back(KeaLease{address, 1, {}, {}, 0, 0});
-      }
-      return reply;
-    });
-  }
-
-  std::size_t pages = 0;
-  std::size_t ranges = 0;
-
- private:
-  std::vector<sources::Ipv4Prefix> subnets_;
-  const Leases& leases_;
+      : fake_kea::SequentialSource(std::move(subnets), leases, kPageLimit) {}
 };
 
 // Each subnet's final status and the addresses of all its batches, "status: a b c ...".
